@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Horalux.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh"
+exec "${HORALUX_BUILD_DIR:-$root/build}/horalux" "$@"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test. Needs no display: the tests use the
+# offscreen platform, and the end-to-end test starts its own Xvfb.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${HORALUX_BUILD_DIR:-$root/build}
+"$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+ctest --output-on-failure --timeout 600 "$@"

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The system's own command lines for the two fixed actions.
+QString shutdownCommand();
+QString logoffCommand();

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Starts one command line as a new, independent process. Used for the shutdown, the logoff
+// and the user's own program alike; tests put a recording fake in its place.
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // Returns whether a process was started. Never waits for it and never reads its exit status.
+    virtual bool launch(const QString &commandLine) = 0;
+};
