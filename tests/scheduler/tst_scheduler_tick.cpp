@@ -143,6 +143,9 @@ void TstSchedulerTick::ticks_data()
     QTest::newRow("block never set")
             << blockWindow("", "") << blockShutdown << QStringList{"00:00:00", "12:00:00"}
             << QStringList{};
+    QTest::newRow("block with one empty bound never fires")
+            << blockWindow("", "14:00:00") << blockShutdown
+            << QStringList{"00:00:00", "00:00:01", "13:00:00"} << QStringList{};
     QTest::newRow("block with neither option launches nothing")
             << blockWindow("13:00:00", "14:00:00") << inputs(0, 0, 0, 1)
             << QStringList{"13:30:00", "13:30:01"} << QStringList{};
