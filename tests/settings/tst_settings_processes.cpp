@@ -2,6 +2,7 @@
 #include "settings/settings_store.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -56,8 +57,8 @@ private slots:
     void twoWritersLoseNoKey();
 };
 
-// A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments. After
-// each kill the file is whole: s1 holds the last value the child reported written, or the one it
+// A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments. Reads
+// made meanwhile always find a whole file. After each kill the file is whole: s1 holds the last value the child reported written, or the one it
 // was writing, and every other byte is as before.
 void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
 {
@@ -71,11 +72,26 @@ void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
     QRandomGenerator rng(42);
     qint64 value = 0;
     int killedMidway = 0;
+    int reads = 0;
     for (int round = 0; round < 40; ++round) {
         QProcess child;
         child.start(SETTINGS_WRITER, {dir.path(), "count", "s1", QString::number(value + 1)});
         QVERIFY(child.waitForStarted(5000));
-        QThread::msleep(5 + rng.bounded(60));
+        // Until the kill, read along: a reader never sees a file half written, and never an
+        // older value after a newer one.
+        QElapsedTimer running;
+        running.start();
+        const qint64 until = 5 + rng.bounded(60);
+        qint64 seen = value;
+        while (running.elapsed() < until) {
+            bool number = false;
+            const QString read = SettingsStore(dir.path()).readKey("s1");
+            const qint64 now = read.toLongLong(&number);
+            QVERIFY2(number && now >= seen, qPrintable(QString("read %1 after %2").arg(read).arg(seen)));
+            seen = now;
+            ++reads;
+            QThread::usleep(100);
+        }
         child.kill();
         QVERIFY(child.waitForFinished(5000));
         QVERIFY2(child.exitStatus() == QProcess::CrashExit,
@@ -92,13 +108,14 @@ void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
         QVERIFY(read == reported || read == reported + 1);
         value = read;
     }
-    qInfo("%lld writes in all, %d kills after a write was done but before it was reported",
-          value, killedMidway);
+    qInfo("%lld writes in all, %d kills after a write was done but before it was reported, "
+          "%d reads alongside", value, killedMidway, reads);
     QVERIFY2(value >= 40, "the writers hardly wrote anything");
     // No stray lock or temporary file is left that a later write would trip over.
     QVERIFY(SettingsStore(dir.path()).writeKey("s2", "46"));
     QByteArray expected = fileWith(value);
     QCOMPARE(contents(path), expected.replace("s2=45", "s2=46"));
+    QVERIFY(!QFile::exists(dir.filePath("data.hxdata.lock")));
 }
 
 // Two writers set six keys each, a hundred rounds (six hundred writes each) at the same time;
