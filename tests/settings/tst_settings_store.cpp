@@ -1,5 +1,4 @@
 // The settings file on disk: file name, values, bad files, failed writes and the lock.
-#include "settings/ini_text.h"
 #include "settings/settings_store.h"
 
 #include <QCoreApplication>
@@ -68,7 +67,6 @@ private slots:
     void busyLockFailsAfterTimeout();
     void writeWaitsForTheLock();
     void leftoverLocksAreTakenOver();
-    void randomWritesKeepOtherLines();
     void directoryChoice();
 };
 
@@ -444,70 +442,6 @@ void TstSettingsStore::leftoverLocksAreTakenOver()
     const WriteResult result = store.writeKey("s1", "08");
     QVERIFY2(result, qPrintable(result.error));
     QCOMPARE(store.readKey("s1"), QStringLiteral("08"));
-}
-
-// Random keys written into random files: the key reads back, every other line stays byte for
-// byte, and every other key keeps its value.
-void TstSettingsStore::randomWritesKeepOtherLines()
-{
-    const QList<QByteArray> pool = {"s1", "S1", "days", "Days ", "systray", "f2", "x", "\xc3\xa9"};
-    const QList<QByteArray> pieces = {"[settings]", "[Settings ]", "[other]", "[settings", "; c",
-                                      "", "junk", "\xff\xfe", QByteArray("\0", 1), "=1", "  "};
-    QTemporaryDir dir;
-    const QString path = dir.filePath("data.hxdata");
-    SettingsStore store(dir.path());
-    QRandomGenerator rng(31337);
-    for (int round = 0; round < 200; ++round) {
-        const QByteArray eol = rng.bounded(3) ? "\n" : "\r\n";
-        QList<QByteArray> lines;
-        for (int i = rng.bounded(10); i > 0; --i) {
-            if (rng.bounded(2))
-                lines += pool.at(rng.bounded(pool.size())) + "=" + QByteArray::number(rng.bounded(1000));
-            else
-                lines += pieces.at(rng.bounded(pieces.size()));
-        }
-        const QByteArray before = lines.join(eol) + (lines.isEmpty() ? "" : eol);
-        put(path, before);
-
-        const QByteArray key = pool.at(rng.bounded(pool.size()));
-        QString value;
-        const QString chars = QString::fromUtf8(" ab=;\"'\xc3\xa9\xe2\x9c\x93");
-        for (int i = rng.bounded(12); i > 0; --i)
-            value += chars.at(rng.bounded(chars.size()));
-        const QString context = QString("round %1: key %2 value [%3] file %4")
-                                    .arg(round).arg(QString::fromUtf8(key), value,
-                                                    QString::fromLatin1(before.toPercentEncoding()));
-
-        const WriteResult result = store.writeKey(QString::fromUtf8(key), value);
-        QVERIFY2(result, qPrintable(context + ": " + result.error));
-        QVERIFY2(store.readKey(QString::fromUtf8(key)) == value, qPrintable(context));
-        const QByteArray after = contents(path);
-        for (const QByteArray &other : pool)
-            if (!ini::sameName(other, key))
-                QVERIFY2(ini::value(after, "settings", other) == ini::value(before, "settings", other),
-                         qPrintable(context));
-
-        // Old lines, in order, byte for byte: the new file is the old one with the key's line
-        // replaced, or with the key's line (and its section header) inserted.
-        if (after == before)
-            continue; // the key already held the value, written as it would be
-        const QList<QByteArray> oldLines = before.split('\n');
-        const QList<QByteArray> newLines = after.split('\n');
-        qsizetype head = 0;
-        while (head < oldLines.size() && head < newLines.size() && oldLines[head] == newLines[head])
-            ++head;
-        qsizetype tail = 0;
-        while (tail < oldLines.size() - head && tail < newLines.size() - head
-               && oldLines[oldLines.size() - 1 - tail] == newLines[newLines.size() - 1 - tail])
-            ++tail;
-        const qsizetype removed = oldLines.size() - head - tail;
-        const qsizetype added = newLines.size() - head - tail;
-        QVERIFY2(removed <= 1 && added >= 1 && added <= 2, qPrintable(context));
-        if (removed == 1)
-            QVERIFY2(ini::sameName(oldLines[head].left(oldLines[head].indexOf('=')), key), qPrintable(context));
-        QVERIFY2(ini::sameName(newLines[head + added - 1].left(newLines[head + added - 1].indexOf('=')), key),
-                 qPrintable(context));
-    }
 }
 
 void TstSettingsStore::directoryChoice()
