@@ -58,8 +58,8 @@ private slots:
 };
 
 // A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments. Reads
-// made meanwhile always find a whole file. After each kill the file is whole: s1 holds the last value the child reported written, or the one it
-// was writing, and every other byte is as before.
+// made meanwhile always find a whole file. After each kill the file is whole: s1 holds the last
+// value the child reported written, or the one it was writing, and every other byte is as before.
 void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
 {
     QTemporaryDir dir;
@@ -77,13 +77,15 @@ void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
         QProcess child;
         child.start(SETTINGS_WRITER, {dir.path(), "count", "s1", QString::number(value + 1)});
         QVERIFY(child.waitForStarted(5000));
+        // Once it has written something, let it go on for a random while.
+        QVERIFY2(child.waitForReadyRead(10000), child.readAllStandardError().constData());
         // Until the kill, read along: a reader never sees a file half written, and never an
         // older value after a newer one.
         QElapsedTimer running;
         running.start();
-        const qint64 until = 5 + rng.bounded(60);
+        const qint64 until = rng.bounded(40);
         qint64 seen = value;
-        while (running.elapsed() < until) {
+        do {
             bool number = false;
             const QString read = SettingsStore(dir.path()).readKey("s1");
             const qint64 now = read.toLongLong(&number);
@@ -91,7 +93,7 @@ void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
             seen = now;
             ++reads;
             QThread::usleep(100);
-        }
+        } while (running.elapsed() < until);
         child.kill();
         QVERIFY(child.waitForFinished(5000));
         QVERIFY2(child.exitStatus() == QProcess::CrashExit,
@@ -110,8 +112,7 @@ void TstSettingsProcesses::killedWriterLeavesOldOrNewFile()
     }
     qInfo("%lld writes in all, %d kills after a write was done but before it was reported, "
           "%d reads alongside", value, killedMidway, reads);
-    QVERIFY2(value >= 40, "the writers hardly wrote anything");
-    // No stray lock or temporary file is left that a later write would trip over.
+    // No stray lock is left that a later write would trip over.
     QVERIFY(SettingsStore(dir.path()).writeKey("s2", "46"));
     QByteArray expected = fileWith(value);
     QCOMPARE(contents(path), expected.replace("s2=45", "s2=46"));
