@@ -369,9 +369,11 @@ void TstSettingsStore::permissionDenied()
         child.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", SETTINGS_WRITER,
                               locked, "once", "s1", "07"});
         QVERIFY(child.waitForFinished(10000));
+        error = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
+        if (error.startsWith("setpriv:"))
+            QSKIP(qPrintable("cannot run as the user nobody: " + error));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 1);
-        error = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
     }
     QVERIFY2(error.startsWith("cannot write " + locked + "/data.hxdata: "), qPrintable(error));
     QVERIFY2(error.contains("Permission denied"), qPrintable(error));
