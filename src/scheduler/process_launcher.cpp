@@ -85,8 +85,10 @@ ProcessLauncher::Plan ProcessLauncher::plan(const QString &commandLine)
     plan.program = resolveProgram(named);
     plan.arguments = parts;
     if (plan.program.isEmpty()) {
+        // The warning names the whole command line; naming only the part before a space
+        // of a path such as "/home/me/my programs/gone" would mislead.
         plan.error = named.contains(QLatin1Char('/'))
-                ? QStringLiteral("%1: no such file").arg(named)
+                ? QStringLiteral("no such file")
                 : QStringLiteral("%1: not found on PATH").arg(named);
         return plan;
     }
