@@ -50,17 +50,23 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
 }
 
 // The writer: --write DIR FIRST LAST KEY... sets every KEY to FIRST, then FIRST+1, ... up to LAST
-// (without end when LAST is 0), printing each number once its round is written. Exit status 1,
-// with the reason on stderr, at the first write that fails.
+// (without end when LAST is 0), printing each number once its round is written. After each write
+// every KEY written so far must read back as written. Exit status 1, with the reason on stderr, at
+// the first write that fails or key that does not read back.
 int writer(const QStringList &args)
 {
     SettingsStore store(args.at(0));
+    QMap<QString, QString> written;
     const qint64 last = args.at(2).toLongLong();
     for (qint64 n = args.at(1).toLongLong(); last == 0 || n <= last; ++n) {
         for (const QString &key : args.mid(3)) {
-            const WriteResult result = store.writeKey(key, QString::number(n));
-            if (!result) {
-                std::fprintf(stderr, "%s\n", qPrintable(result.error));
+            const WriteResult result = store.writeKey(key, written[key] = QString::number(n));
+            QString error = result.error;
+            for (auto it = written.cbegin(); it != written.cend() && error.isEmpty(); ++it)
+                if (store.readKey(it.key()) != it.value())
+                    error = it.key() + " lost its value " + it.value() + ": it reads " + store.readKey(it.key());
+            if (!error.isEmpty()) {
+                std::fprintf(stderr, "%s\n", qPrintable(error));
                 return 1;
             }
         }
