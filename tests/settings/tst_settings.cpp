@@ -84,20 +84,15 @@ void columns()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("reads");
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("after"); // the file once value is written
     QTest::addColumn<QString>("reason"); // set: the write fails with it and nothing changes on disk
 }
 
 void row(const char *name, const QByteArray &before, const QString &key, const QString &reads,
-         const QString &value, const QByteArray &after, const QString &file = "data.hxdata")
+         const QString &value, const QByteArray &after, const QString &reason = {},
+         const QString &file = "data.hxdata")
 {
-    QTest::newRow(name) << file << before << key << reads << value << after << QString();
-}
-
-void refused(const char *name, const QByteArray &before, const QString &key, const QString &reads,
-             const QString &value, const QString &reason, const QString &file = "data.hxdata")
-{
-    QTest::newRow(name) << file << before << key << reads << value << before << reason;
+    QTest::newRow(name) << file << before << key << reads << value << after << reason;
 }
 
 } // namespace
@@ -159,14 +154,14 @@ void TstSettings::rules_data()
         "1", "h\xc3\xa9 \xf0\x9f\x95\x90", "[settings]\n\xc3\x89t\xc3\xa9=h\xc3\xa9 \xf0\x9f\x95\x90\n");
     row("bytes that are not UTF-8 match no key", "[settings]\n\xff=1\n", QString(QChar(0xfffd)), "<no value>",
         "2", "[settings]\n\xff=1\n\xef\xbf\xbd=2\n");
-    row("start-up spelling of the file name", s101, "s2", "<no value>", "2", s101 + "s2=2\n", "data.HXdata");
-    refused("empty key", s101, " ", "<no value>", "07", "\" \" cannot be a key name");
-    refused("= in key", s101, "s1=x", "<no value>", "07", "\"s1=x\" cannot be a key name");
-    refused("key like a header", s101, "[s1]", "<no value>", "07", "\"[s1]\" cannot be a key name");
-    refused("line break in key", s101, "s1\ns2", "<no value>", "07", "\"s1\ns2\" cannot be a key name");
+    row("start-up spelling of the file name", s101, "s2", "<no value>", "2", s101 + "s2=2\n", {}, "data.HXdata");
+    row("empty key", s101, " ", "<no value>", "07", {}, "\" \" cannot be a key name");
+    row("= in key", s101, "s1=x", "<no value>", "07", {}, "\"s1=x\" cannot be a key name");
+    row("key like a header", s101, "[s1]", "<no value>", "07", {}, "\"[s1]\" cannot be a key name");
+    row("line break in key", s101, "s1\ns2", "<no value>", "07", {}, "\"s1\ns2\" cannot be a key name");
     const QString lineBreak = "the value of s1 holds a line break or a NUL character";
-    refused("carriage return in value", s101, "s1", "01", "07\r", lineBreak);
-    refused("NUL in value", s101, "s1", "01", QString::fromLatin1("0\0" "7", 3), lineBreak);
+    row("carriage return in value", s101, "s1", "01", "07\r", {}, lineBreak);
+    row("NUL in value", s101, "s1", "01", QString::fromLatin1("0\0" "7", 3), {}, lineBreak);
 }
 
 // Bad files never crash: reads give what the rules give, or the default; writes work or fail.
@@ -192,12 +187,12 @@ void TstSettings::badFiles_data()
     row("no final newline, new key", "[settings]\ns1=1", "s2", "<no value>", "2", "[settings]\ns1=1\ns2=2");
     row("no final newline after the header", "[settings]", "s1", "<no value>", "07", "[settings]\ns1=07");
     row("no final newline, new section", "[o]\nx=1", "s1", "<no value>", "07", "[o]\nx=1\n[settings]\ns1=07\n");
-    refused("a directory as the file", {}, "s1", "<no value>", "07", "it is a directory", "Data.HXDATA/");
+    row("a directory as the file", {}, "s1", "<no value>", "07", {}, "it is a directory", "Data.HXDATA/");
     row("1 MiB is still read", mebibyte, "s1", "07", "08", QByteArray(mebibyte).replace("s1=07", "s1=08"));
-    refused("a write would grow it beyond 1 MiB", mebibyte, "s1", "07", "070",
-            "the file would grow beyond 1 MiB");
-    refused("larger than 1 MiB", mebibyte + "-", "s1", "<no value>", "08",
-            "the file is larger than 1 MiB and is left as it is");
+    row("a write would grow it beyond 1 MiB", mebibyte, "s1", "07", "070", {},
+        "the file would grow beyond 1 MiB");
+    row("larger than 1 MiB", mebibyte + "-", "s1", "<no value>", "08", {},
+        "the file is larger than 1 MiB and is left as it is");
 }
 
 // The settings file holds before; key reads as reads; writing value leaves after, or fails with
@@ -343,11 +338,9 @@ void TstSettings::lock()
     QVERIFY(gone.waitForFinished(5000));
     put(lockPath, QByteArray::number(pid) + "\nhoralux\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     QVERIFY(store.writeKey("s1", "04"));
-    put(lockPath, "");
     QFile empty(lockPath);
-    QVERIFY(empty.open(QIODevice::ReadWrite));
+    QVERIFY(empty.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QVERIFY(empty.setFileTime(QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime));
-    empty.close();
     const WriteResult takenOver = store.writeKey("s1", "05");
     QVERIFY2(takenOver, qPrintable(takenOver.error));
     QCOMPARE(snapshot(dir.path()), (QMap<QString, QByteArray>{{dir.filePath("new"), "(directory)"},
@@ -369,9 +362,9 @@ void TstSettings::directoryChoice()
     QCOMPARE(SettingsStore::chooseDirectory(dir.filePath("plain/bin"), config), config);
 }
 
-// Random keys written into random texts: the key reads back, no other key changes, and every
-// other line stays byte for byte: one line is replaced or one or two are inserted, with the
-// text's own line ending.
+// Random keys written into random texts: the key reads back, and every other line stays byte for
+// byte: one line is replaced (up to its '=') or one or two are inserted, with the text's own line
+// ending.
 void TstSettings::randomFilesKeepOtherLines()
 {
     const QList<QByteArray> keys = {"s1", "S1", "s2", "days", "Days", "f2"};
@@ -397,10 +390,6 @@ void TstSettings::randomFilesKeepOtherLines()
         const QByteArray context = "round " + QByteArray::number(round) + ": " + before.toPercentEncoding()
             + " / " + key + "=" + value.toPercentEncoding() + " -> " + after.toPercentEncoding();
         QVERIFY2(ini::value(after, "settings", key) == value, context.constData());
-        for (const QByteArray &other : keys)
-            if (!ini::sameName(other, key))
-                QVERIFY2(ini::value(after, "settings", other) == ini::value(before, "settings", other),
-                         context.constData());
         if (after == before)
             continue; // the key already held the value
         const auto linesOf = [&eol](const QByteArray &text) {
