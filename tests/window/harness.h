@@ -46,27 +46,24 @@ struct Harness {
 
     // With real, the window uses those dialogs instead of the fake ones.
     explicit Harness(bool writable = true, bool trayAvailable = true, Dialogs *real = nullptr)
-        : store(settingsDir(tmp, writable)), form(store, clock, launcher, real ? *real : dialogs)
+        : store(writable ? tmp.path() : tmp.filePath("file/settings")),
+          form(store, clock, launcher, real ? *real : dialogs)
     {
+        // A directory under a regular file cannot be made by anyone, root included.
+        if (!writable)
+            QFile(tmp.filePath("file")).open(QIODevice::WriteOnly);
         form.cSysTray1->setAvailabilityCheck([trayAvailable] { return trayAvailable; });
     }
 
-    static QString settingsDir(const QTemporaryDir &tmp, bool writable)
-    {
-        if (writable)
-            return tmp.path();
-        // A directory under a regular file cannot be made by anyone, root included.
-        QFile(tmp.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
-        return tmp.filePath(QStringLiteral("file/settings"));
-    }
-
-    // Sets combo boxes (by index) and check values, and clicks buttons, in order, as in
-    // "Combo1=23 Check5=2 Command6".
+    // Sets combo boxes (by index) and check values, clicks buttons and makes the next answers
+    // No, in order, as in "Combo1=23 Check5=2 Command6 No Command5".
     void act(const QString &steps)
     {
         for (const QString &step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QStringList set = step.split(QLatin1Char('='));
-            if (set.size() == 1)
+            if (step == "No")
+                dialogs.answerYes = false;
+            else if (set.size() == 1)
                 form.findChild<QAbstractButton *>(step)->click();
             else if (auto *box = form.findChild<QComboBox *>(set[0]))
                 box->setCurrentIndex(set[1].toInt());
