@@ -138,14 +138,13 @@ private slots:
         makeHarness(true);
         h->form.show();
         h->dialogs.answerYes = what == "yes";
+        QWidget box;
         if (what == "close") {
             QTimer::singleShot(0, &h->form, &QWidget::close);
         } else if (what == "box") {
             h->form.tray->trigger();
-            auto *box = new QWidget;
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->show();
-            QTimer::singleShot(0, box, &QWidget::close);
+            box.show();
+            QTimer::singleShot(0, &box, &QWidget::close);
         } else {
             QTimer::singleShot(0, h->form.leave, &QAction::trigger);
         }

@@ -27,7 +27,8 @@ QString state(const QWidget *w)
     QStringList s;
     const std::pair<bool, const char *> flags[] = {
         {!w->isEnabled(), "disabled"}, {w->isHidden(), "hidden"}, {w->font().bold(), "bold"},
-        {w->property("readOnly").toBool(), "read-only"}, {w->property("checked").toBool(), "on"}};
+        {w->property("readOnly").toBool(), "read-only"}, {w->property("checked").toBool(), "on"},
+        {w->property("editable").toBool(), "editable"}};
     for (const auto &[set, name] : flags)
         if (set)
             s << name;
@@ -37,8 +38,6 @@ QString state(const QWidget *w)
         for (int i = 0; i < c->count(); ++i)
             s << c->itemText(i);
         s << QString("index %1 '%2'").arg(c->currentIndex()).arg(c->currentText());
-        if (c->isEditable())
-            s << "editable";
     }
     return s.join(' ');
 }
@@ -190,13 +189,11 @@ private slots:
         const QStringList expected = QString("Check1 Combo1 Combo2 Combo3 Check2 Combo4 Combo5 "
             "Combo6 Check3 Text1 Command1 Command2 Command3 Command4 Combo7 Combo8 Option1 "
             "Option2 Command5 Check4 Combo9 Combo10 Check5 Command6 Check6").split(' ');
-        QStringList chain;
-        QWidget *w = h->form.Check1;
-        do {
+        QStringList chain = {"Check1"};
+        for (QWidget *w = h->form.Check1->nextInFocusChain(); w != h->form.Check1;
+             w = w->nextInFocusChain())
             if (expected.contains(w->objectName()))
                 chain << w->objectName();
-            w = w->nextInFocusChain();
-        } while (w != h->form.Check1);
         QCOMPARE(chain, expected);
     }
 };
