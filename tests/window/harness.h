@@ -76,7 +76,8 @@ struct Harness {
     QString keys()
     {
         QFile file(store.filePath());
-        file.open(QIODevice::ReadOnly);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
         return QString::fromLatin1(file.readAll()).remove("[settings]").simplified();
     }
 
