@@ -45,38 +45,33 @@ void Form1::confirm(const QString &success, const QString &failure, const QStrin
     CommonDialog1.information(this, error.isEmpty() ? success : failure);
 }
 
-void Form1::Command2_Click()
+void Form1::setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTime)(const QString &),
+                    const char *hourKey, const char *minuteKey, const QString &success)
 {
-    if (!bothChosen(Combo1, Combo2)) {
+    if (!bothChosen(hour, minute)) {
         CommonDialog1.information(this, kChooseHourAndMinute);
         return;
     }
-    scheduler_.setShutdownTime(trigger(Combo1, Combo2));
-    const QString error = writeKeys({{"s1", Combo1->currentText()}, {"s2", Combo2->currentText()}});
-    confirm(kShutdownSet, notSaved(error), error);
+    (scheduler_.*setTime)(trigger(hour, minute));
+    const QString error =
+        writeKeys({{hourKey, hour->currentText()}, {minuteKey, minute->currentText()}});
+    confirm(success, notSaved(error), error);
+}
+
+void Form1::Command2_Click()
+{
+    setHour(Combo1, Combo2, &Scheduler::setShutdownTime, "s1", "s2", kShutdownSet);
 }
 
 void Form1::Command3_Click()
 {
-    if (!bothChosen(Combo3, Combo4)) {
-        CommonDialog1.information(this, kChooseHourAndMinute);
-        return;
-    }
-    scheduler_.setLogoffTime(trigger(Combo3, Combo4));
-    const QString error = writeKeys({{"l1", Combo3->currentText()}, {"l2", Combo4->currentText()}});
-    confirm(kLogoffSet, notSaved(error), error);
+    setHour(Combo3, Combo4, &Scheduler::setLogoffTime, "l1", "l2", kLogoffSet);
 }
 
 void Form1::Command4_Click()
 {
     // Combo6 is the hour, Combo5 the minute.
-    if (!bothChosen(Combo6, Combo5)) {
-        CommonDialog1.information(this, kChooseHourAndMinute);
-        return;
-    }
-    scheduler_.setProgramTime(trigger(Combo6, Combo5));
-    const QString error = writeKeys({{"e1", Combo6->currentText()}, {"e2", Combo5->currentText()}});
-    confirm(kProgramSet, notSaved(error), error);
+    setHour(Combo6, Combo5, &Scheduler::setProgramTime, "e1", "e2", kProgramSet);
 }
 
 void Form1::Command5_Click()

@@ -101,6 +101,11 @@ private:
     void leave_Click();
     void cSysTray1_RestoreRequest();
 
+    // The steps the three "Set Hour" buttons share: with both boxes chosen, the time is set
+    // with setTime, the two texts are written under their keys and the outcome is shown;
+    // otherwise the user is asked to choose both and nothing changes.
+    void setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTime)(const QString &),
+                 const char *hourKey, const char *minuteKey, const QString &success);
     // Writes the keys in order; every key is tried. The first failure's reason, or empty.
     QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
     // The confirmation for a "Set Hour" or "Save": the success text, or why nothing was saved.

@@ -1,173 +1,159 @@
-// Into the tray and back, the tray icon's events, and leaving the program.
+// Into the tray and back, the start-up, and the ways the program ends.
 
-#include "../window/fakes.h"
-#include "scheduler/tick_timer.h"
-#include "settings/settings_store.h"
-#include "tray/systray.h"
-#include "window/form1.h"
+#include "../window/harness.h"
 
 #include <QtTest>
 #include <QAction>
-#include <QApplication>
 #include <QDir>
-#include <QMenu>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
 
 #include <memory>
 
 class TrayTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<SettingsStore> store;
-    FakeClock clock;
-    FakeLauncher launcher;
-    FakeDialogs dialogs;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<Harness> h;
     // What the window looked like each time the icon came or went: (intray, window visible).
     QList<QPair<bool, bool>> steps;
 
-    void useTray(bool available)
+    void makeHarness(bool trayAvailable)
     {
-        form->cSysTray1->setAvailabilityCheck([available] { return available; });
+        h = std::make_unique<Harness>(true, trayAvailable);
+        steps.clear();
+        connect(h->form.cSysTray1, &SysTray::intrayChanged, this,
+                [this](bool on) { steps.append({on, h->form.isVisible()}); });
     }
 
-    // Runs the application's own loop until something ends it; a guard ends it with 99.
-    int runLoop()
+    // Where the window is: "tray", "minimized", "shown" or "hidden".
+    QString place() const
     {
-        QTimer guard;
-        guard.setSingleShot(true);
-        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        guard.start(10000);
-        return QCoreApplication::exec();
+        const bool inTray = h->form.cSysTray1->intray();
+        if (inTray != h->form.cSysTray1->icon()->isVisible())
+            return "icon out of step";
+        if (inTray)
+            return h->form.isHidden() ? "tray" : "tray, shown";
+        if (h->form.isMinimized())
+            return "minimized";
+        return h->form.isVisible() ? "shown" : "hidden";
     }
 
 private slots:
-    void init()
+    void cleanup() { h.reset(); }
+
+    void toTrayAndBack_data()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        store = std::make_unique<SettingsStore>(dir->path());
-        dialogs = FakeDialogs();
-        form = std::make_unique<Form1>(*store, clock, launcher, dialogs);
-        steps.clear();
-        connect(form->cSysTray1, &SysTray::intrayChanged, this,
-                [this](bool on) { steps.append({on, form->isVisible()}); });
-        useTray(true);
-        form->show();
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<int>("reason"); // how the icon is clicked; 0: "Open program" instead
+        QTest::newRow("left click") << true << int(QSystemTrayIcon::Trigger);
+        QTest::newRow("double click") << true << int(QSystemTrayIcon::DoubleClick);
+        QTest::newRow("Open program") << true << 0;
+        // With no notification area the window is minimized instead of hidden.
+        QTest::newRow("no notification area") << false << 0;
     }
 
-    void cleanup()
+    void toTrayAndBack()
     {
-        form.reset();
-        store.reset();
-    }
-
-    void minimizeToTrayAndBack_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("left click") << "trigger";
-        QTest::newRow("double click") << "double";
-        QTest::newRow("Open program") << "open";
-    }
-
-    void minimizeToTrayAndBack()
-    {
-        QFETCH(QString, how);
-        form->tray->trigger();
-        QVERIFY(form->cSysTray1->intray());
-        QVERIFY(form->cSysTray1->icon()->isVisible());
-        QVERIFY(form->isHidden());
-        QVERIFY(form->Timer1->isActive());
-
-        QSystemTrayIcon *icon = form->cSysTray1->icon();
-        if (how == QLatin1String("trigger"))
-            emit icon->activated(QSystemTrayIcon::Trigger);
-        else if (how == QLatin1String("double"))
-            emit icon->activated(QSystemTrayIcon::DoubleClick);
+        QFETCH(bool, available);
+        QFETCH(int, reason);
+        makeHarness(available);
+        h->form.show();
+        h->form.tray->trigger();
+        // A right click on the icon (its menu) does not restore the window.
+        QSystemTrayIcon *icon = h->form.cSysTray1->icon();
+        emit icon->activated(QSystemTrayIcon::Context);
+        QCOMPARE(place(), available ? "tray" : "minimized");
+        if (reason)
+            emit icon->activated(QSystemTrayIcon::ActivationReason(reason));
         else
-            form->open->trigger();
-        QVERIFY(form->isVisible());
-        QVERIFY(!form->cSysTray1->intray());
-        QVERIFY(!icon->isVisible());
-
+            h->form.open->trigger();
+        QCOMPARE(place(), "shown");
         // The icon came before the window went, and the window came back before the icon went.
-        QCOMPARE(steps, (QList<QPair<bool, bool>>{{true, true}, {false, true}}));
+        using Steps = QList<QPair<bool, bool>>;
+        QCOMPARE(steps, (available ? Steps{{true, true}, {false, true}} : Steps{{false, true}}));
     }
 
-    void otherClicksDoNotRestore()
+    void startUp_data()
     {
-        form->tray->trigger();
-        emit form->cSysTray1->icon()->activated(QSystemTrayIcon::Context);
-        emit form->cSysTray1->icon()->activated(QSystemTrayIcon::MiddleClick);
-        QVERIFY(form->isHidden());
-        QVERIFY(form->cSysTray1->intray());
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("trayAvailable");
+        QTest::addColumn<QString>("boxes"); // Combo1 2 3 4 6 5 7 8 10 9, "--" for nothing
+        QTest::addColumn<QString>("where"); // "hidden": not yet shown, as created
+        const QString times = "s1=07 s2=45 l1=08 l2=46 e1=09 e2=47 i1=10 i2=48 f1=11 f2=49 ";
+        const QString none = "-- -- -- -- -- -- -- -- -- --";
+        QTest::newRow("days 1, systray 0")
+            << times + "days=1 systray=0" << true << "07 45 08 46 09 47 10 48 11 49" << "hidden";
+        QTest::newRow("days 0, systray 2")
+            << times + "days=0 systray=2" << true << none << "hidden";
+        QTest::newRow("days 2, systray not a number")
+            << times + "days=2 systray=yes" << true << none << "hidden";
+        QTest::newRow("no file") << "" << true << none << "hidden";
+        // Texts that are no item, and missing keys, leave their boxes empty.
+        QTest::newRow("unknown texts, systray 1")
+            << "days=1 systray=1 s1=7 s2=60 l1=24 l2=ab e1=23 e2=59 f2=00" << true
+            << "-- -- -- -- 23 59 -- -- -- 00" << "tray";
+        QTest::newRow("systray 1, no notification area")
+            << "systray=1" << false << none << "minimized";
     }
 
-    void restoreWhileShown()
+    void startUp()
     {
-        emit form->cSysTray1->restoreRequest();
-        QVERIFY(form->isVisible());
-        QVERIFY(!form->cSysTray1->intray());
+        QFETCH(QString, keys);
+        QFETCH(bool, trayAvailable);
+        QFETCH(QString, boxes);
+        QFETCH(QString, where);
+        makeHarness(trayAvailable);
+        for (const QString &key : keys.split(' ', Qt::SkipEmptyParts))
+            QVERIFY(h->store.writeKey(key.section('=', 0, 0), key.section('=', 1)).ok);
+        h->form.startUp();
+
+        QStringList shown;
+        for (const QString &name : QString("Combo1 Combo2 Combo3 Combo4 Combo6 Combo5 Combo7 "
+                                           "Combo8 Combo10 Combo9").split(' '))
+            shown << h->form.findChild<QComboBox *>(name)->currentText().leftJustified(2, '-');
+        QCOMPARE(shown.join(' '), boxes);
+        QCOMPARE(place(), where);
+        QCOMPARE(checkValue(h->form.Check6), where == "hidden" ? 0 : 1);
+        QCOMPARE(checkValue(h->form.Check5), 1); // as created, whatever was saved
+        QCOMPARE(h->schedule(), "||||"); // no schedule comes back
     }
 
-    void noNotificationAreaMinimizes()
+    void ending_data()
     {
-        useTray(false);
-        form->tray->trigger();
-        QVERIFY(form->isVisible());
-        QVERIFY(form->isMinimized());
-        QVERIFY(!form->cSysTray1->intray());
-        QVERIFY(!form->cSysTray1->icon()->isVisible());
-        QVERIFY(steps.isEmpty());
-
-        form->open->trigger();
-        QVERIFY(form->isVisible());
-        QVERIFY(!form->isMinimized());
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("code"); // 42: still running when the test ended the loop
+        QTest::addColumn<QStringList>("asked");
+        const QStringList exit = {"Are you sure want to exit?"};
+        QTest::newRow("Exit, Yes") << "yes" << 0 << exit;
+        QTest::newRow("Exit, No") << "no" << 42 << exit;
+        QTest::newRow("closing the window") << "close" << 0 << QStringList();
+        QTest::newRow("closing a box while in the tray") << "box" << 42 << QStringList();
     }
 
-    void exitYesEndsTheLoop()
+    void ending()
     {
-        dialogs.answerYes = true;
-        QTimer::singleShot(0, form->leave, &QAction::trigger);
-        QCOMPARE(runLoop(), 0);
-        QCOMPARE(dialogs.questions, QStringList{QStringLiteral("Are you sure want to exit?")});
-        // Nothing saved, the icon not cleared first.
-        QVERIFY(QDir(dir->path()).isEmpty());
-    }
-
-    void exitNoKeepsRunning()
-    {
-        dialogs.answerYes = false;
-        QTimer::singleShot(0, form->leave, &QAction::trigger);
-        QTimer::singleShot(300, [] { QCoreApplication::exit(42); });
-        QCOMPARE(runLoop(), 42);
-        QCOMPARE(dialogs.questions.size(), 1);
-        QVERIFY(form->isVisible());
-        QVERIFY(form->Timer1->isActive());
-        QVERIFY(QDir(dir->path()).isEmpty());
-    }
-
-    void closingTheWindowEndsAtOnce()
-    {
-        QTimer::singleShot(0, form.get(), &QWidget::close);
-        QCOMPARE(runLoop(), 0);
-        QVERIFY(dialogs.questions.isEmpty());
-        QVERIFY(dialogs.informations.isEmpty());
-        QVERIFY(QDir(dir->path()).isEmpty());
-    }
-
-    void closingAnotherWindowWhileInTrayKeepsRunning()
-    {
-        form->tray->trigger();
-        auto *box = new QWidget;
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->show();
-        QTimer::singleShot(0, box, &QWidget::close);
-        // Whatever the closing set off has long happened when the loop is ended here.
-        QTimer::singleShot(300, [] { QCoreApplication::exit(42); });
-        QCOMPARE(runLoop(), 42);
-        QVERIFY(form->cSysTray1->intray());
+        QFETCH(QString, what);
+        QFETCH(int, code);
+        QFETCH(QStringList, asked);
+        makeHarness(true);
+        h->form.show();
+        h->dialogs.answerYes = what == "yes";
+        QWidget box;
+        if (what == "close") {
+            QTimer::singleShot(0, &h->form, &QWidget::close);
+        } else if (what == "box") {
+            h->form.tray->trigger();
+            box.show();
+            QTimer::singleShot(0, &box, &QWidget::close);
+        } else {
+            QTimer::singleShot(0, h->form.leave, &QAction::trigger);
+        }
+        // Whatever the action set off has long happened when the loop is ended here.
+        QTimer stop;
+        connect(&stop, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+        stop.start(300);
+        QCOMPARE(QCoreApplication::exec(), code);
+        QCOMPARE(h->dialogs.questions, asked);
+        QVERIFY(QDir(h->tmp.path()).isEmpty()); // nothing saved
     }
 };
 

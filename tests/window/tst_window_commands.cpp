@@ -1,390 +1,201 @@
-// The commands behind the buttons and the program check box, and the tick's wiring to the
-// window's controls.
+// The commands behind the buttons and the program check box, the tick's wiring to the
+// window's controls, and the one smoke test of the real message boxes.
 
-#include "fakes.h"
+#include "harness.h"
 #include "scheduler/actions.h"
-#include "scheduler/tick_timer.h"
-#include "settings/settings_store.h"
-#include "window/check_value.h"
-#include "window/form1.h"
 
 #include <QtTest>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
+#include <QAction>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
 
 #include <memory>
 
 class WindowCommandsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString settingsDir;
-    std::unique_ptr<SettingsStore> store;
-    FakeClock clock;
-    FakeLauncher launcher;
-    FakeDialogs dialogs;
-    std::unique_ptr<Form1> form;
-
-    void makeForm(const QString &directory)
-    {
-        settingsDir = directory;
-        store = std::make_unique<SettingsStore>(directory);
-        form = std::make_unique<Form1>(*store, clock, launcher, dialogs);
-        // Commands are tested without the timer; the wiring test below lets it run.
-        form->Timer1->stop();
-    }
-
-    QString key(const char *name) { return SettingsStore(settingsDir).readKey(QLatin1String(name)); }
-
-    QComboBox *box(const QString &name) { return form->findChild<QComboBox *>(name); }
-    QPushButton *button(const QString &name) { return form->findChild<QPushButton *>(name); }
-
-    // The schedule value a "Set Hour" button sets.
-    QString scheduleOf(const QString &command)
-    {
-        const Scheduler &s = form->scheduler();
-        if (command == QLatin1String("Command2"))
-            return s.shutdownTime();
-        if (command == QLatin1String("Command3"))
-            return s.logoffTime();
-        return s.programTime();
-    }
-
-    void selectBlock(int fromH, int fromM, int untilH, int untilM)
-    {
-        form->Combo7->setCurrentIndex(fromH);
-        form->Combo8->setCurrentIndex(fromM);
-        form->Combo10->setCurrentIndex(untilH);
-        form->Combo9->setCurrentIndex(untilM);
-    }
+    std::unique_ptr<Harness> h;
 
 private slots:
-    void init()
+    void init() { h = std::make_unique<Harness>(); }
+    void cleanup() { h.reset(); }
+
+    void commands_data()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        dialogs = FakeDialogs();
-        launcher.launched.clear();
-        clock.time = QTime(12, 0, 0);
-        makeForm(dir->path());
-    }
-    void cleanup()
-    {
-        form.reset();
-        store.reset();
-    }
-
-    void setHour_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("hourBox");
-        QTest::addColumn<QString>("minuteBox");
-        QTest::addColumn<QString>("hourKey");
-        QTest::addColumn<QString>("minuteKey");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("shutdown") << "Command2" << "Combo1" << "Combo2" << "s1" << "s2"
-                                  << "Shutdown Time Set up!";
-        QTest::newRow("logoff") << "Command3" << "Combo3" << "Combo4" << "l1" << "l2"
-                                << "Login Time Set up!";
-        // The program's hour is Combo6 and its minute Combo5.
-        QTest::newRow("program") << "Command4" << "Combo6" << "Combo5" << "e1" << "e2"
-                                 << "execute program Time Set up!";
-    }
-
-    void setHour()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, hourBox);
-        QFETCH(QString, minuteBox);
-        QFETCH(QString, hourKey);
-        QFETCH(QString, minuteKey);
-        QFETCH(QString, message);
-
-        box(hourBox)->setCurrentIndex(23);
-        box(minuteBox)->setCurrentIndex(5);
-        button(command)->click();
-        QCOMPARE(scheduleOf(command), QStringLiteral("23:05:00"));
-        QCOMPARE(key(qPrintable(hourKey)), QStringLiteral("23"));
-        QCOMPARE(key(qPrintable(minuteKey)), QStringLiteral("05"));
-        QCOMPARE(dialogs.informations, QStringList{message});
-        QVERIFY(dialogs.questions.isEmpty());
-
-        // Setting a time arms nothing.
-        QCOMPARE(form->armingInputs().check1 + form->armingInputs().check2
-                     + form->armingInputs().check3, 0);
-
-        // A second press replaces the time and the keys.
-        box(hourBox)->setCurrentIndex(0);
-        button(command)->click();
-        QCOMPARE(scheduleOf(command), QStringLiteral("00:05:00"));
-        QCOMPARE(key(qPrintable(hourKey)), QStringLiteral("00"));
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("asked"); // how many times the block question was asked
+        QTest::addColumn<QString>("shown"); // the one message shown
+        QTest::addColumn<QString>("schedule");
+        QTest::addColumn<QString>("keys");
+        const QString choose = Form1::kChooseHourAndMinute;
+        const QString chooseAll = Form1::kChooseBlockHoursAndMinutes;
+        const QString saved = "Your settings has been saved!";
+        const struct {
+            const char *name, *steps;
+            int asked;
+            QString shown, schedule, keys;
+        } cases[] = {
+            {"shutdown", "Combo1=23 Combo2=5 Command2", 0, "Shutdown Time Set up!",
+             "23:05:00||||", "s1=23 s2=05"},
+            {"logoff", "Combo3=0 Combo4=59 Command3", 0, "Login Time Set up!", "|00:59:00|||",
+             "l1=00 l2=59"},
+            // The program's hour is Combo6 and its minute Combo5.
+            {"program", "Combo6=7 Combo5=30 Command4", 0, "execute program Time Set up!",
+             "||07:30:00||", "e1=07 e2=30"},
+            {"block", "Combo7=22 Combo8=0 Combo10=6 Combo9=15 Command5", 1,
+             "Block Access to PC Time Set up!", "|||22:00:00|06:15:00", "i1=22 i2=00 f1=06 f2=15"},
+            // Answered No, the second press leaves everything as the first set it.
+            {"block, then No", "Combo7=13 Combo8=0 Combo10=14 Combo9=0 Command5 No Combo7=20 "
+             "Combo8=15 Combo10=21 Combo9=45 Command5", 2, "Block Access to PC Time Set up!",
+             "|||13:00:00|14:00:00", "i1=13 i2=00 f1=14 f2=00"},
+            {"save as created", "Command6", 0, saved, "||||", "days=1 systray=0"},
+            {"save grey, tray", "Check5=2 Check6=1 Command6", 0, saved, "||||",
+             "days=0 systray=1"},
+            // Empty boxes: nothing is asked, set or written (an empty block end would block the
+            // computer until midnight).
+            {"shutdown, no boxes", "Command2", 0, choose, "||||", ""},
+            {"logoff, no hour", "Combo4=30 Command3", 0, choose, "||||", ""},
+            {"program, no minute", "Combo6=7 Command4", 0, choose, "||||", ""},
+            {"block, no end minute", "Combo7=22 Combo8=0 Combo10=6 Command5", 0, chooseAll,
+             "||||", ""},
+            {"block, no start hour", "Combo8=0 Combo10=6 Combo9=15 Command5", 0, chooseAll,
+             "||||", ""},
+        };
+        for (const auto &c : cases)
+            QTest::newRow(c.name) << true << c.steps << c.asked << c.shown << c.schedule << c.keys;
+        // Settings that cannot be written: the schedule holds for this run, and the message
+        // says why nothing was saved instead of the success text.
+        for (const auto &c : cases)
+            if (!c.keys.isEmpty())
+                QTest::addRow("%s, unwritable", c.name)
+                    << false << c.steps << c.asked << QString() << c.schedule << QString();
     }
 
-    void setHourWithEmptyBox_data()
+    void commands()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("hourBox");
-        QTest::addColumn<QString>("minuteBox");
-        QTest::addColumn<int>("hour");
-        QTest::addColumn<int>("minute");
-        QTest::newRow("shutdown, both empty") << "Command2" << "Combo1" << "Combo2" << -1 << -1;
-        QTest::newRow("shutdown, no minute") << "Command2" << "Combo1" << "Combo2" << 7 << -1;
-        QTest::newRow("logoff, no hour") << "Command3" << "Combo3" << "Combo4" << -1 << 30;
-        QTest::newRow("program, no minute") << "Command4" << "Combo6" << "Combo5" << 7 << -1;
-        QTest::newRow("program, no hour") << "Command4" << "Combo6" << "Combo5" << -1 << 7;
+        QFETCH(bool, writable);
+        QFETCH(QString, steps);
+        QFETCH(int, asked);
+        QFETCH(QString, shown);
+        QFETCH(QString, schedule);
+        QFETCH(QString, keys);
+        if (!writable)
+            h = std::make_unique<Harness>(false);
+
+        h->act(steps);
+        QCOMPARE(h->dialogs.questions, QStringList(asked, Form1::kBlockQuestion));
+        QCOMPARE(h->dialogs.informations.size(), 1);
+        const QString message = h->dialogs.informations.first();
+        if (writable)
+            QCOMPARE(message, shown);
+        else // the reason names the settings file
+            QVERIFY2(message.contains("could not be saved") && message.contains("data.hxdata"),
+                     qPrintable(message));
+        QCOMPARE(h->schedule(), schedule);
+        QCOMPARE(h->keys(), keys);
     }
 
-    void setHourWithEmptyBox()
+    void check3AndBrowse()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, hourBox);
-        QFETCH(QString, minuteBox);
-        QFETCH(int, hour);
-        QFETCH(int, minute);
-
-        box(hourBox)->setCurrentIndex(hour);
-        box(minuteBox)->setCurrentIndex(minute);
-        button(command)->click();
-        QCOMPARE(dialogs.informations, QStringList{Form1::kChooseHourAndMinute});
-        QCOMPARE(scheduleOf(command), QString());
-        QVERIFY(!QFile::exists(SettingsStore(settingsDir).filePath()));
-    }
-
-    void blockYes()
-    {
-        selectBlock(13, 0, 14, 30);
-        form->Command5->click();
-        QCOMPARE(dialogs.questions, QStringList{Form1::kBlockQuestion});
-        // The two sentences, one line break between them.
-        QCOMPARE(dialogs.questions.first(),
-                 QStringLiteral("This option, when activated will block the access of the PC "
-                                "during the time you have specified!\nDo you really want to set "
-                                "the time of it?"));
-        QCOMPARE(form->scheduler().blockFrom(), QStringLiteral("13:00:00"));
-        QCOMPARE(form->scheduler().blockUntil(), QStringLiteral("14:30:00"));
-        QCOMPARE(key("i1"), QStringLiteral("13"));
-        QCOMPARE(key("i2"), QStringLiteral("00"));
-        QCOMPARE(key("f1"), QStringLiteral("14"));
-        QCOMPARE(key("f2"), QStringLiteral("30"));
-        QCOMPARE(dialogs.informations, QStringList{QStringLiteral("Block Access to PC Time Set up!")});
-    }
-
-    void blockNoKeepsEverything()
-    {
-        selectBlock(13, 0, 14, 0);
-        form->Command5->click();
-        dialogs.informations.clear();
-
-        selectBlock(20, 15, 21, 45);
-        dialogs.answerYes = false;
-        form->Command5->click();
-        QCOMPARE(dialogs.questions.size(), 2);
-        QVERIFY(dialogs.informations.isEmpty());
-        QCOMPARE(form->scheduler().blockFrom(), QStringLiteral("13:00:00"));
-        QCOMPARE(form->scheduler().blockUntil(), QStringLiteral("14:00:00"));
-        QCOMPARE(key("i1"), QStringLiteral("13"));
-        QCOMPARE(key("i2"), QStringLiteral("00"));
-        QCOMPARE(key("f1"), QStringLiteral("14"));
-        QCOMPARE(key("f2"), QStringLiteral("00"));
-    }
-
-    void blockWithEmptyBox_data()
-    {
-        QTest::addColumn<int>("emptied");
-        for (int i = 0; i < 4; ++i)
-            QTest::addRow("box %d empty", i) << i;
-    }
-
-    void blockWithEmptyBox()
-    {
-        QFETCH(int, emptied);
-        selectBlock(22, 0, 6, 0);
-        QComboBox *boxes[] = {form->Combo7, form->Combo8, form->Combo10, form->Combo9};
-        boxes[emptied]->setCurrentIndex(-1);
-        form->Command5->click();
-        // Nothing is asked and nothing changes: an empty end would block until midnight.
-        QVERIFY(dialogs.questions.isEmpty());
-        QCOMPARE(dialogs.informations, QStringList{Form1::kChooseBlockHoursAndMinutes});
-        QCOMPARE(form->scheduler().blockFrom(), QString());
-        QCOMPARE(form->scheduler().blockUntil(), QString());
-        QVERIFY(!QFile::exists(SettingsStore(settingsDir).filePath()));
-    }
-
-    void save_data()
-    {
-        QTest::addColumn<int>("check5");
-        QTest::addColumn<int>("check6");
-        QTest::addColumn<QString>("days");
-        QTest::addColumn<QString>("systray");
-        QTest::newRow("as created") << 1 << 0 << "1" << "0";
-        QTest::newRow("tray, not every day") << 0 << 1 << "0" << "1";
-        QTest::newRow("both") << 1 << 1 << "1" << "1";
-        QTest::newRow("grey counts as off") << 2 << 2 << "0" << "0";
-    }
-
-    void save()
-    {
-        QFETCH(int, check5);
-        QFETCH(int, check6);
-        QFETCH(QString, days);
-        QFETCH(QString, systray);
-        setCheckValue(form->Check5, check5);
-        setCheckValue(form->Check6, check6);
-        form->Command6->click();
-        QCOMPARE(key("days"), days);
-        QCOMPARE(key("systray"), systray);
-        QCOMPARE(dialogs.informations, QStringList{QStringLiteral("Your settings has been saved!")});
-    }
-
-    void unwritableSettings_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("shutdown") << "Command2";
-        QTest::newRow("logoff") << "Command3";
-        QTest::newRow("program") << "Command4";
-        QTest::newRow("block") << "Command5";
-        QTest::newRow("save") << "Command6";
-    }
-
-    void unwritableSettings()
-    {
-        QFETCH(QString, command);
-        // A directory under a regular file cannot be made by anyone, root included.
-        QFile blocker(dir->filePath(QStringLiteral("plain-file")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        form.reset();
-        makeForm(blocker.fileName() + QStringLiteral("/settings"));
-
-        for (QComboBox *b : form->findChildren<QComboBox *>())
-            b->setCurrentIndex(10);
-        button(command)->click();
-
-        QCOMPARE(dialogs.informations.size(), 1);
-        const QString shown = dialogs.informations.first();
-        const QStringList successes = {Form1::kShutdownSet, Form1::kLogoffSet, Form1::kProgramSet,
-                                       Form1::kBlockSet, Form1::kSettingsSaved};
-        QVERIFY2(!successes.contains(shown), qPrintable(shown));
-        QVERIFY2(shown.contains(QStringLiteral("could not be saved")), qPrintable(shown));
-        // The reason follows, naming the settings file.
-        QVERIFY2(shown.contains(QStringLiteral("data.hxdata")), qPrintable(shown));
-
-        // The schedule still holds for this run.
-        const Scheduler &s = form->scheduler();
-        const QString set = QStringLiteral("10:10:00");
-        if (command == QLatin1String("Command2"))
-            QCOMPARE(s.shutdownTime(), set);
-        else if (command == QLatin1String("Command3"))
-            QCOMPARE(s.logoffTime(), set);
-        else if (command == QLatin1String("Command4"))
-            QCOMPARE(s.programTime(), set);
-        else if (command == QLatin1String("Command5"))
-            QCOMPARE(s.blockUntil(), set);
-    }
-
-    void browse()
-    {
-        setCheckValue(form->Check3, 1);
-        dialogs.chosenFile = QStringLiteral("/opt/My Tools/backup");
-        form->Command1->click();
-        QCOMPARE(dialogs.opened, 1);
-        QCOMPARE(form->Text1->text(), QStringLiteral("/opt/My Tools/backup"));
-
-        dialogs.chosenFile.reset();
-        form->Command1->click();
-        QCOMPARE(dialogs.opened, 2);
-        QCOMPARE(form->Text1->text(), QStringLiteral("/opt/My Tools/backup"));
-        QVERIFY(dialogs.informations.isEmpty());
-    }
-
-    void check3EnablesCommandLine_data()
-    {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("checked") << 1 << true;
-        QTest::newRow("unchecked") << 0 << false;
-        QTest::newRow("grey") << 2 << false;
-    }
-
-    void check3EnablesCommandLine()
-    {
-        QFETCH(int, value);
-        QFETCH(bool, enabled);
-        form->Text1->setText(QStringLiteral("/bin/true"));
-        setCheckValue(form->Check3, 1);
-        setCheckValue(form->Check3, value);
-        QCOMPARE(form->Text1->isEnabled(), enabled);
-        QCOMPARE(form->Command1->isEnabled(), enabled);
-        QVERIFY(form->Text1->isReadOnly());
-        QCOMPARE(form->Text1->text(), QStringLiteral("/bin/true"));
+        Form1 &f = h->form;
+        const QString program = "/opt/My Tools/backup";
+        h->dialogs.chosenFile = program;
+        h->act("Check3 Command1");
+        QCOMPARE(f.Text1->text(), program);
+        h->dialogs.chosenFile.reset(); // cancelled: the command line stays
+        h->act("Command1");
+        QCOMPARE(h->dialogs.opened, 2);
+        // Only the value 1 enables the command line; its text stays either way. A click on a
+        // grey box checks it; after that a user only toggles between 0 and 1.
+        const std::pair<const char *, int> turns[] = {
+            {"Check3", 0}, {"Check3=2", 2}, {"Check3", 1}, {"Check3", 0}, {"Check3", 1}};
+        for (const auto &[steps, value] : turns) {
+            h->act(steps);
+            QCOMPARE(checkValue(f.Check3), value);
+            QCOMPARE(f.Text1->isEnabled(), value == 1);
+            QCOMPARE(f.Command1->isEnabled(), value == 1);
+            QCOMPARE(f.Text1->text(), program);
+        }
+        // The real dialog's title, folder and one filter entry (every file: programs here
+        // carry no extension).
+        QCOMPARE(MessageBoxDialogs::kOpenTitle, "Select the exetutable program");
+        QCOMPARE(MessageBoxDialogs::kOpenFolder, "app.path");
+        QCOMPARE(MessageBoxDialogs::openFilter(), "All Executables (*)");
     }
 
     void tickReadsTheControls()
     {
-        // Every schedule set for 22:30 and armed from the window.
-        form->Combo1->setCurrentIndex(22);
-        form->Combo2->setCurrentIndex(30);
-        form->Command2->click();
-        form->Combo3->setCurrentIndex(22);
-        form->Combo4->setCurrentIndex(30);
-        form->Command3->click();
-        form->Combo6->setCurrentIndex(22);
-        form->Combo5->setCurrentIndex(30);
-        form->Command4->click();
-        selectBlock(22, 0, 23, 0);
-        form->Command5->click();
-        dialogs.chosenFile = QStringLiteral("/opt/My Tools/backup");
-        form->Check3->click();
-        form->Command1->click();
-        form->Option2->click();
-
-        // Only the program is armed (Browse needed its box checked).
-        clock.time = QTime(22, 30, 0);
-        form->scheduler().tick();
-        QCOMPARE(launcher.launched, QStringList{QStringLiteral("/opt/My Tools/backup")});
-        launcher.launched.clear();
-
-        form->Check1->click();
-        form->Check2->click();
-        form->Check4->click();
-        clock.time = QTime(22, 30, 1); // past the program's second: no program, only the block
-        form->scheduler().tick();
-        QCOMPARE(launcher.launched, QStringList{logoffCommand()});
-        launcher.launched.clear();
-
-        // Grey is not armed.
-        setCheckValue(form->Check4, 2);
-        clock.time = QTime(22, 30, 2);
-        form->scheduler().tick();
-        QVERIFY(launcher.launched.isEmpty());
-
-        const ArmingInputs in = form->armingInputs();
-        QCOMPARE(in.check1, 1);
-        QCOMPARE(in.check2, 1);
-        QCOMPARE(in.check3, 1);
-        QCOMPARE(in.check4, 2);
-        QVERIFY(!in.option1);
-        QVERIFY(in.option2);
-        QCOMPARE(in.text1, QStringLiteral("/opt/My Tools/backup"));
+        // Every schedule set for 22:30 from the window, the program chosen and armed, the block
+        // by logging off; the window is never shown.
+        h->dialogs.chosenFile = "/opt/My Tools/backup";
+        h->act("Combo1=22 Combo2=30 Command2 Combo3=22 Combo4=30 Command3 Combo6=22 Combo5=30 "
+               "Command4 Combo7=22 Combo8=0 Combo10=23 Combo9=0 Command5 Check3 Command1 Option2");
+        // The running timer drives the tick: only the program is armed (setting a time arms
+        // nothing).
+        h->clock.time = QTime(22, 30, 0);
+        QTRY_COMPARE(h->launcher.launched, QStringList{"/opt/My Tools/backup"});
+        // Past the exact second, with everything armed, only the block is due.
+        h->launcher.launched.clear();
+        h->act("Check1 Check2 Check4");
+        h->clock.time = QTime(22, 30, 1);
+        h->form.scheduler().tick();
+        QCOMPARE(h->launcher.launched, QStringList{logoffCommand()});
     }
 
-    void timerDrivesTheTickWhileHidden()
+    // The real message boxes, opened for real and answered from a timer as a user would. The
+    // exit question is answered No only once the timer, running while the box is open, has
+    // launched the armed shutdown.
+    void realMessageBoxes()
     {
-        // The window is never shown here: the timer ticks all the same.
-        form->Combo6->setCurrentIndex(7);
-        form->Combo5->setCurrentIndex(5);
-        form->Command4->click();
-        dialogs.chosenFile = QStringLiteral("/usr/local/bin/report");
-        form->Check3->click();
-        form->Command1->click();
-        clock.time = QTime(7, 5, 0);
-        QVERIFY(form->isHidden());
-        form->Timer1->start();
-        QTRY_COMPARE(launcher.launched, QStringList{QStringLiteral("/usr/local/bin/report")});
+        MessageBoxDialogs real;
+        h = std::make_unique<Harness>(true, true, &real);
+        auto describe = [](const QString &title, int icon, const QString &text, int buttons,
+                           int byDefault) {
+            return QString("%1 icon %2 \"%3\" buttons %4 default %5")
+                .arg(title).arg(icon).arg(text).arg(buttons, 0, 16).arg(byDefault, 0, 16);
+        };
+        h->clock.time = QTime(22, 29, 58);
+        h->form.show();
+        QStringList seen;
+        const QList<QMessageBox::StandardButton> answers = {QMessageBox::Ok, QMessageBox::Yes,
+                                                            QMessageBox::Ok, QMessageBox::No};
+        int waited = 0;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            // Gives up waiting for the launch after about ten seconds.
+            if (!box || (seen.size() == 3 && h->launcher.launched.isEmpty() && ++waited < 500))
+                return;
+            seen << describe(box->windowTitle(), box->icon(), box->text(), box->standardButtons(),
+                             box->standardButton(box->defaultButton()));
+            if (QAbstractButton *b = box->button(answers.value(seen.size() - 1)))
+                b->click();
+            else
+                box->close();
+        });
+        poll.start(20);
+        h->act("Combo1=22 Combo2=30 Command2 Check1 Combo7=1 Combo8=1 Combo10=1 Combo9=1 Command5");
+        h->clock.time = QTime(22, 30, 0);
+        h->form.leave->trigger();
+
+        auto information = [&](const QString &text) {
+            return describe("horalux", QMessageBox::Information, text, QMessageBox::Ok,
+                            QMessageBox::Ok);
+        };
+        auto question = [&](const QString &text) {
+            return describe("horalux", QMessageBox::Question, text,
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        };
+        QCOMPARE(seen, (QStringList{information("Shutdown Time Set up!"),
+                                    question("This option, when activated will block the access "
+                                             "of the PC during the time you have specified!\nDo "
+                                             "you really want to set the time of it?"),
+                                    information("Block Access to PC Time Set up!"),
+                                    question("Are you sure want to exit?")}));
+        QCOMPARE(h->schedule(), "22:30:00|||01:01:00|01:01:00");
+        QCOMPARE(h->launcher.launched, QStringList{shutdownCommand()});
     }
 };
 
