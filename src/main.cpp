@@ -1,12 +1,30 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "scheduler/clock.h"
+#include "scheduler/process_launcher.h"
+#include "settings/settings_store.h"
+#include "tray/systray.h"
+#include "window/dialogs.h"
+#include "window/form1.h"
+#include "window/program_icon.h"
 
-// Placeholder until the main window lands: a titled empty window, nothing armed.
+#include <QApplication>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Horalux"));
-    window.show();
+    QApplication::setApplicationName(QStringLiteral("horalux"));
+    QApplication::setWindowIcon(programIcon());
+    // Only closing the window or "Exit" ends the program: closing a message box while the
+    // window is hidden in the tray must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SettingsStore settings(SettingsStore::defaultDirectory());
+    SystemClock clock;
+    ProcessLauncher launcher;
+    MessageBoxDialogs dialogs;
+
+    Form1 form(settings, clock, launcher, dialogs);
+    form.startUp();
+    if (!form.cSysTray1->intray() && !form.isVisible())
+        form.show();
     return app.exec();
 }

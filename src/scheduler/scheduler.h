@@ -21,6 +21,11 @@ struct ArmingInputs {
 
 // The schedule state and the once-a-second evaluation. All trigger texts are HH:MM:00 (or
 // empty, never set); they are compared with the clock's HH:MM:SS.
+//
+// Each clock second is evaluated at most once. A tick evaluates every second after the last
+// evaluated one up to and including the current one, so an exact-time schedule fires once even
+// when a tick comes late or two ticks fall into the same second. A gap of more than
+// kMaxCatchUpSeconds, or a clock that went backwards, evaluates only the current second.
 class Scheduler {
 public:
     using InputSource = std::function<ArmingInputs()>;
@@ -41,6 +46,12 @@ public:
     // One tick: read the clock once and the inputs once, launch what is due.
     void tick();
 
+    static constexpr int kSecondsPerDay = 24 * 60 * 60;
+    static constexpr int kMaxCatchUpSeconds = 5 * 60;
+
+    // Seconds of the day (0..86399) of a clock text "HH:MM:SS"; -1 when the text is not one.
+    static int secondOfDay(const QString &clockText);
+
 private:
     const Clock &clock_;
     Launcher &launcher_;
@@ -51,5 +62,6 @@ private:
     QString ProgramTime;
     QString BlockFrom;
     QString BlockUntil;
-    // (implementation state for "each clock second at most once" goes here)
+    // The last clock second evaluated, -1 before the first tick.
+    int lastSecond_ = -1;
 };

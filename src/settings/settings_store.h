@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 // Outcome of a write: ok, or a reason a person understands
 // ("cannot write /path/data.hxdata: Permission denied").
 struct WriteResult {
@@ -31,10 +33,26 @@ public:
     // The value of key in section "settings", cut to 255 characters; "<no value>" when the
     // file, the section or the key is missing or cannot be read.
     QString readKey(const QString &key);
+    // Sets key in section "settings" to value, keeping every other byte of the file. The new
+    // file replaces the old one whole (a crash leaves the old one), and a lock file beside it
+    // keeps two copies of the program from losing each other's keys.
     WriteResult writeKey(const QString &key, const QString &value);
 
+    // How long a write waits for another copy of the program to finish its own write.
+    void setLockTimeout(std::chrono::milliseconds timeout) { lockTimeout_ = timeout; }
+
+    // The choice behind defaultDirectory(): appDir when it holds the settings file (any letter
+    // case) or can be written, else configDir.
+    static QString chooseDirectory(const QString &appDir, const QString &configDir);
+
+    // Larger files are not loaded: reads give the default, writes fail.
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
+
 private:
+    QString existingFile() const;
+
     QString directory_;
+    std::chrono::milliseconds lockTimeout_{5000};
     QChar ReadBuffer[256] = {};
     int ReadLength = 0;
 };

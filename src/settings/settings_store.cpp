@@ -1,0 +1,254 @@
+#include "settings/settings_store.h"
+
+#include "settings/ini_text.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+constexpr QByteArrayView kSection = "settings";
+const QString kFileName = QStringLiteral("data.hxdata");
+const QString kLockName = QStringLiteral("data.hxdata.lock");
+
+bool isSettingsName(const QString &name)
+{
+    return name.size() == kFileName.size() && name.toLatin1().toLower() == kFileName.toLatin1()
+        && name.toLatin1() == name.toUtf8();
+}
+
+// The settings file in dir, whatever the letter case of its name; empty when there is none.
+// "data.hxdata" itself is preferred when several spellings exist, else the first by name.
+QString findSettingsFile(const QString &dir)
+{
+    const QString exact = QDir(dir).filePath(kFileName);
+    QFileInfo info(exact);
+    if (info.exists() || info.isSymLink())
+        return exact;
+    const QStringList names = QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names)
+        if (isSettingsName(name))
+            return QDir(dir).filePath(name);
+    return {};
+}
+
+struct Loaded {
+    enum Status { Ok, Missing, Unusable };
+    Status status = Missing;
+    QByteArray bytes;
+    QString reason; // why an Unusable file cannot be used
+};
+
+Loaded load(const QString &path)
+{
+    Loaded result;
+    if (path.isEmpty())
+        return result;
+    QFileInfo info(path);
+    if (!info.exists()) {
+        if (info.isSymLink()) {
+            result.status = Loaded::Unusable;
+            result.reason = QStringLiteral("it is a link to a file that does not exist");
+        }
+        return result;
+    }
+    result.status = Loaded::Unusable;
+    if (info.isDir()) {
+        result.reason = QStringLiteral("it is a directory");
+        return result;
+    }
+    if (!info.isFile()) {
+        result.reason = QStringLiteral("it is not a regular file");
+        return result;
+    }
+    const QString tooLarge = QStringLiteral("the file is larger than 1 MiB and is left as it is");
+    if (info.size() > SettingsStore::kMaxFileSize) {
+        result.reason = tooLarge;
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.reason = file.errorString();
+        return result;
+    }
+    // Read one byte past the limit: the size may have changed since it was looked at.
+    QByteArray bytes = file.read(SettingsStore::kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.reason = file.errorString();
+        return result;
+    }
+    if (bytes.size() > SettingsStore::kMaxFileSize) {
+        result.reason = tooLarge;
+        return result;
+    }
+    result.status = Loaded::Ok;
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+bool holdsLineBreakOrNul(QByteArrayView bytes)
+{
+    return bytes.contains('\n') || bytes.contains('\r') || bytes.contains('\0');
+}
+
+// The bytes to store for value. A value that reading would change (blanks at its ends, or one
+// quote character at each end) goes between double quotes, which reading removes again.
+QByteArray storedValue(const QString &value)
+{
+    QByteArray bytes = value.toUtf8();
+    if (bytes.isEmpty())
+        return bytes;
+    const bool blanksAtEnds = ini::trimmed(bytes).size() != bytes.size();
+    const bool quoted = bytes.size() >= 2 && (bytes.front() == '"' || bytes.front() == '\'')
+        && bytes.back() == bytes.front();
+    if (blanksAtEnds || quoted)
+        return '"' + bytes + '"';
+    return bytes;
+}
+
+WriteResult failure(const QString &path, const QString &reason)
+{
+    return {false, QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason)};
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(const QString &directory) : directory_(directory) {}
+
+QString SettingsStore::chooseDirectory(const QString &appDir, const QString &configDir)
+{
+    if (!appDir.isEmpty()) {
+        if (!findSettingsFile(appDir).isEmpty())
+            return appDir;
+        QFileInfo info(appDir);
+        if (info.isDir() && info.isWritable())
+            return appDir;
+    }
+    return configDir;
+}
+
+QString SettingsStore::defaultDirectory()
+{
+    return chooseDirectory(QCoreApplication::applicationDirPath(),
+                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+QString SettingsStore::directory() const
+{
+    return directory_;
+}
+
+QString SettingsStore::existingFile() const
+{
+    return findSettingsFile(directory_);
+}
+
+QString SettingsStore::filePath() const
+{
+    const QString found = existingFile();
+    return found.isEmpty() ? QDir(directory_).filePath(kFileName) : found;
+}
+
+QString SettingsStore::readKey(const QString &key)
+{
+    QString value = QString::fromLatin1(kDefaultValue);
+    const QByteArray keyBytes = key.toUtf8();
+    const Loaded file = load(existingFile());
+    if (file.status == Loaded::Ok && !holdsLineBreakOrNul(keyBytes)) {
+        if (std::optional<QByteArray> found = ini::value(file.bytes, kSection, keyBytes))
+            value = QString::fromUtf8(*found);
+    }
+
+    // The buffer holds 255 characters and the terminator; a character made of two UTF-16 units
+    // is not cut in half.
+    constexpr int capacity = int(sizeof(ReadBuffer) / sizeof(QChar)) - 1;
+    ReadLength = int(std::min<qsizetype>(value.size(), capacity));
+    if (ReadLength == capacity && value.size() > capacity && value.at(capacity - 1).isHighSurrogate())
+        --ReadLength;
+    std::copy_n(value.constData(), ReadLength, ReadBuffer);
+    ReadBuffer[ReadLength] = QChar(0);
+    return QString(ReadBuffer, ReadLength);
+}
+
+WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
+{
+    const QByteArray keyBytes = ini::trimmed(key.toUtf8()).toByteArray();
+    const QByteArray valueBytes = storedValue(value);
+    if (keyBytes.isEmpty() || holdsLineBreakOrNul(keyBytes) || keyBytes.contains('=')
+        || keyBytes.startsWith('[')) {
+        return failure(filePath(), QStringLiteral("\"%1\" cannot be a key name").arg(key));
+    }
+    if (holdsLineBreakOrNul(valueBytes))
+        return failure(filePath(), QStringLiteral("the value of %1 holds a line break or a NUL character").arg(key));
+
+    errno = 0;
+    if (!QDir().mkpath(directory_)) {
+        const int code = errno;
+        QString reason = QStringLiteral("the directory %1 cannot be created")
+                             .arg(QDir::toNativeSeparators(directory_));
+        if (code != 0)
+            reason += QStringLiteral(" (%1)").arg(qt_error_string(code));
+        return failure(QDir(directory_).filePath(kFileName), reason);
+    }
+
+    // Hold the lock across read, change and replace, so that a write by another copy of the
+    // program in between cannot be lost. Polled at short intervals: a write takes milliseconds.
+    QLockFile lock(QDir(directory_).filePath(kLockName));
+    QDeadlineTimer deadline(lockTimeout_);
+    int pause = 1;
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError) {
+            return failure(filePath(), QStringLiteral("cannot create the lock file %1: %2")
+                                           .arg(QDir::toNativeSeparators(
+                                                    QDir(directory_).filePath(kLockName)),
+                                                lock.error() == QLockFile::PermissionError
+                                                    ? QStringLiteral("Permission denied")
+                                                    : QStringLiteral("unknown error")));
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left == 0) {
+            return failure(filePath(),
+                           QStringLiteral("another program has been writing it for more than "
+                                          "%1 seconds; try again")
+                               .arg(double(lockTimeout_.count()) / 1000.0));
+        }
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(pause, left)));
+        pause = std::min(pause * 2, 20);
+    }
+
+    const QString path = filePath();
+    const Loaded old = load(existingFile());
+    if (old.status == Loaded::Unusable)
+        return failure(path, old.reason);
+    if (old.status == Loaded::Ok && !QFileInfo(path).isWritable())
+        return failure(path, QStringLiteral("Permission denied"));
+
+    const QByteArray updated = ini::withValue(old.bytes, kSection, keyBytes, valueBytes);
+    if (updated.size() > kMaxFileSize)
+        return failure(path, QStringLiteral("the file would grow beyond 1 MiB"));
+    if (old.status == Loaded::Ok && updated == old.bytes)
+        return {true, {}};
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, file.errorString());
+    if (file.write(updated) != updated.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(path, reason);
+    }
+    if (!file.commit())
+        return failure(path, file.errorString());
+    return {true, {}};
+}

@@ -1,0 +1,122 @@
+// The commands behind the window's buttons and the program check box.
+
+#include "settings/settings_store.h"
+#include "window/check_value.h"
+#include "window/dialogs.h"
+#include "window/form1.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QString trigger(const QComboBox *hour, const QComboBox *minute)
+{
+    return hour->currentText() + QLatin1Char(':') + minute->currentText() + QStringLiteral(":00");
+}
+
+bool bothChosen(const QComboBox *hour, const QComboBox *minute)
+{
+    return hour->currentIndex() >= 0 && minute->currentIndex() >= 0;
+}
+
+QString notSaved(const QString &error)
+{
+    return QStringLiteral("The time is set for as long as Horalux runs, but it could not be "
+                          "saved:\n%1").arg(error);
+}
+
+} // namespace
+
+QString Form1::writeKeys(std::initializer_list<std::pair<const char *, QString>> keys)
+{
+    QString firstError;
+    for (const auto &[key, value] : keys) {
+        const WriteResult result = settings_.writeKey(QLatin1String(key), value);
+        if (!result.ok && firstError.isEmpty())
+            firstError = result.error.isEmpty() ? QStringLiteral("unknown error") : result.error;
+    }
+    return firstError;
+}
+
+void Form1::confirm(const QString &success, const QString &failure, const QString &error)
+{
+    CommonDialog1.information(this, error.isEmpty() ? success : failure);
+}
+
+void Form1::Command2_Click()
+{
+    if (!bothChosen(Combo1, Combo2)) {
+        CommonDialog1.information(this, kChooseHourAndMinute);
+        return;
+    }
+    scheduler_.setShutdownTime(trigger(Combo1, Combo2));
+    const QString error = writeKeys({{"s1", Combo1->currentText()}, {"s2", Combo2->currentText()}});
+    confirm(kShutdownSet, notSaved(error), error);
+}
+
+void Form1::Command3_Click()
+{
+    if (!bothChosen(Combo3, Combo4)) {
+        CommonDialog1.information(this, kChooseHourAndMinute);
+        return;
+    }
+    scheduler_.setLogoffTime(trigger(Combo3, Combo4));
+    const QString error = writeKeys({{"l1", Combo3->currentText()}, {"l2", Combo4->currentText()}});
+    confirm(kLogoffSet, notSaved(error), error);
+}
+
+void Form1::Command4_Click()
+{
+    // Combo6 is the hour, Combo5 the minute.
+    if (!bothChosen(Combo6, Combo5)) {
+        CommonDialog1.information(this, kChooseHourAndMinute);
+        return;
+    }
+    scheduler_.setProgramTime(trigger(Combo6, Combo5));
+    const QString error = writeKeys({{"e1", Combo6->currentText()}, {"e2", Combo5->currentText()}});
+    confirm(kProgramSet, notSaved(error), error);
+}
+
+void Form1::Command5_Click()
+{
+    // The start is Combo7:Combo8, the end Combo10:Combo9. An empty end would block the
+    // computer until midnight, so all four must be chosen before anything is asked.
+    if (!bothChosen(Combo7, Combo8) || !bothChosen(Combo10, Combo9)) {
+        CommonDialog1.information(this, kChooseBlockHoursAndMinutes);
+        return;
+    }
+    if (!CommonDialog1.question(this, kBlockQuestion))
+        return;
+    scheduler_.setBlockWindow(trigger(Combo7, Combo8), trigger(Combo10, Combo9));
+    const QString error = writeKeys({{"i1", Combo7->currentText()},
+                                     {"i2", Combo8->currentText()},
+                                     {"f1", Combo10->currentText()},
+                                     {"f2", Combo9->currentText()}});
+    confirm(kBlockSet, notSaved(error), error);
+}
+
+void Form1::Command6_Click()
+{
+    const QString error = writeKeys({
+        {"days", checkValue(Check5) == 1 ? QStringLiteral("1") : QStringLiteral("0")},
+        {"systray", checkValue(Check6) == 1 ? QStringLiteral("1") : QStringLiteral("0")},
+    });
+    confirm(kSettingsSaved, QStringLiteral("Your settings could not be saved:\n%1").arg(error),
+            error);
+}
+
+void Form1::Command1_Click()
+{
+    // On cancel the command line stays as it was.
+    if (const std::optional<QString> chosen = CommonDialog1.openProgram(this))
+        Text1->setText(*chosen);
+}
+
+void Form1::Check3_Click()
+{
+    const bool on = checkValue(Check3) == 1;
+    Text1->setEnabled(on);
+    Command1->setEnabled(on);
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "scheduler/scheduler.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+class Clock;
+class Dialogs;
+class Launcher;
+class SettingsStore;
+class SysTray;
+class TickTimer;
+
+// The program's one window: four framed schedules, the start-up options, the menus, the timer
+// that drives the scheduler and the notification-area icon. Controls are public members named
+// as their objectName, so the start-up, the tray handlers and the tests reach them by name.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Texts the commands show.
+    static const QString kShutdownSet;
+    static const QString kLogoffSet;
+    static const QString kProgramSet;
+    static const QString kBlockQuestion;
+    static const QString kBlockSet;
+    static const QString kSettingsSaved;
+    static const QString kExitQuestion;
+    static const QString kChooseHourAndMinute;
+    static const QString kChooseBlockHoursAndMinutes;
+
+    Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
+          QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The load handler: reads the saved choices, restores the combo boxes when they were
+    // saved for every day, and puts the window in the tray when that was saved.
+    void startUp();
+
+    // Put the window in the notification area: the icon is shown first, then the window is
+    // hidden. Where the desktop has no notification area the window is minimized instead.
+    void HideToTray();
+    // Bring the window back: the window is shown first, then the icon taken away.
+    void RestoreFromTray();
+
+    // What the tick reads from the controls, afresh each time.
+    ArmingInputs armingInputs() const;
+    Scheduler &scheduler() { return scheduler_; }
+    const Scheduler &scheduler() const { return scheduler_; }
+
+    // Controls, by name.
+    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
+    QComboBox *Combo1, *Combo2, *Combo3, *Combo4, *Combo5, *Combo6, *Combo7, *Combo8, *Combo9,
+        *Combo10;
+    QCheckBox *Check1, *Check2, *Check3, *Check4, *Check5, *Check6;
+    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6;
+    QRadioButton *Option1, *Option2;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
+        *Label10, *Label11, *Label12, *Label13, *Label14;
+    QLineEdit *Text1, *txtf2;
+    TickTimer *Timer1;
+    SysTray *cSysTray1;
+    QMenu *op, *op2;
+    QAction *tray, *sep, *leave, *open;
+
+    // Values read by the start-up.
+    QString SavedS1, SavedS2, SavedL1, SavedL2, SavedE1, SavedE2, SavedI1, SavedI2, SavedF1;
+    QString SavedDays;
+    qint16 StartInTray = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void fitFont();
+    void applyFont(const QFont &font);
+
+    // Commands behind the buttons.
+    void Command1_Click(); // Browse
+    void Command2_Click(); // shutdown "Set Hour"
+    void Command3_Click(); // logoff "Set Hour"
+    void Command4_Click(); // program "Set Hour"
+    void Command5_Click(); // block "Set Hour"
+    void Command6_Click(); // Save
+    void Check3_Click();
+    // Menu items and the tray icon.
+    void tray_Click();
+    void open_Click();
+    void leave_Click();
+    void cSysTray1_RestoreRequest();
+
+    // Writes the keys in order; every key is tried. The first failure's reason, or empty.
+    QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
+    // The confirmation for a "Set Hour" or "Save": the success text, or why nothing was saved.
+    void confirm(const QString &success, const QString &failure, const QString &error);
+
+    SettingsStore &settings_;
+    Dialogs &CommonDialog1;
+    Scheduler scheduler_;
+};

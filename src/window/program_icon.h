@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's own icon (a clock face) at 16, 32 and 48 pixels: the window's, the tray's and
+// the application's.
+QIcon programIcon();
