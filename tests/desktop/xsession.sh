@@ -52,15 +52,21 @@ xs_start_tray() {
     sleep 0.3
 }
 
-# xs_viewable NAME: a window titled exactly NAME is on screen.
-xs_viewable() {
-    xwininfo -name "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+# xs_window_ids NAME: the ids of the top-level windows on screen titled exactly NAME (letter case
+# counts: "horalux" message boxes are not the "Horalux" window). Without a window manager every
+# top-level window is a child of the root window.
+xs_window_ids() {
+    local id
+    for id in $(xwininfo -root -children 2>/dev/null | grep -F " \"$1\": " | awk '{ print $1 }'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id"
+    done
+    return 0
 }
-
-# xs_window_id NAME: the id of the viewable window titled exactly NAME.
-xs_window_id() {
-    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1
-}
+xs_window_id() { xs_window_ids "$1" | head -1; }
+# xs_viewable NAME: such a window is on screen.
+xs_viewable() { [ -n "$(xs_window_ids "$1")" ]; }
+# xs_id_viewable ID: the window ID exists and is on screen.
+xs_id_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 
 # xs_stop PID: ends one process started here, first politely.
 xs_stop() {

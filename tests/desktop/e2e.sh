@@ -1,0 +1,290 @@
+#!/usr/bin/env bash
+# End to end: the built program, unchanged, on a private Xvfb display with trayer as the
+# notification area, driven with xdotool the way a person uses it.
+#
+#   e2e.sh HORALUX_BINARY ARTIFACT_DIR
+#
+# The program's clock is moved with faketime (a relative offset, so the commands it starts see
+# the same clock). Recording stand-ins for systemctl and loginctl come first on PATH: the real
+# commands are never reached. The copy of the program lives in a temporary folder, where it keeps
+# its settings file; HOME is temporary too.
+#
+# First run (clock starts at 10:14:25):
+#   - shutdown at 10:15, "Activated"; logoff at 10:17 and program at 10:18, not armed;
+#   - block 10:15 to 10:16 with "Logoff", "Activated", the question answered Yes;
+#   - "Start on system Tray" ticked, "Save"; then "Minimize to tray" from the menu;
+#   - the shutdown stand-in runs exactly once, within one second after 10:15:00, while the window
+#     is in the tray; the block stand-in first runs in 10:15:01 and then once a second;
+#   - restored with a click on the tray icon; "Exit" answered Yes ends the program.
+# Second run (clock starts at 10:15:38), started in the tray with days "1":
+#   - restored with the tray icon's menu, "Open program";
+#   - the saved times are erased from the file, then every "Set Hour" is pressed without touching
+#     a box: the file gets back exactly the ten texts of the first run, so the boxes held them;
+#   - the block, armed again from those restored boxes, runs the stand-in once a second up to
+#     10:15:59 and never at or after 10:16:00; the shutdown stand-in never runs (not armed).
+#
+# Exit code 77 (skipped) only when Xvfb cannot start.
+set -uo pipefail
+binary=$(readlink -f "$1")
+artifacts=$(mkdir -p "$2" && cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+for tool in Xvfb trayer xdotool xwininfo xdpyinfo faketime import; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/horalux-e2e.XXXXXX)
+source "$here/xsession.sh"
+trap 'xs_cleanup; rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+die() { echo "FAIL: $*"; import -window root "$artifacts/e2e-failure.png" 2>/dev/null; exit 1; }
+
+if ! xs_start_x "$work"; then
+    echo "SKIPPED: Xvfb cannot start here, so the end-to-end test cannot run"
+    exit 77
+fi
+xs_start_tray || die "trayer did not start"
+
+# --- the program's private world ---
+export TZ=UTC
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$work/app" "$work/bin"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+cp "$binary" "$work/app/horalux"
+settings=$work/app/data.hxdata
+
+for cmd in systemctl loginctl; do
+    cat >"$work/bin/$cmd" <<EOF
+#!/bin/sh
+# Stand-in: records the call with the (faked) time and does nothing else.
+printf '%s %s %s\n' "\$(date +%T.%N)" "$cmd" "\$*" >>"\${HX_CALL_LOG:-$work/calls-unknown.log}"
+EOF
+    chmod +x "$work/bin/$cmd"
+done
+export PATH=$work/bin:$PATH
+for cmd in systemctl loginctl; do
+    [ "$(command -v "$cmd")" = "$work/bin/$cmd" ] || die "$cmd would not be the stand-in"
+done
+: >"$work/calls-unknown.log"
+
+# --- clock ---
+day=$(date +%F)
+at() { date -d "$day $1" +%s; }           # a time of today, as seconds since the epoch
+offset=0                                  # fake minus real seconds for the running program
+# start_program FAKE_START LOG: starts the program so that its clock reads FAKE_START now.
+start_program() {
+    offset=$(( $(at "$1") - $(date +%s) ))
+    local spec
+    if (( offset >= 0 )); then spec="+${offset}s"; else spec="-$(( -offset ))s"; fi
+    HX_CALL_LOG=$2 FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$spec" "$work/app/horalux" \
+        >>"$work/horalux.log" 2>&1 &
+    program_pid=$!
+    XS_PIDS+=("$program_pid")
+    xs_log "program started, its clock at $1 (offset ${offset}s)"
+}
+# wait_fake HH:MM:SS: sleeps until the program's clock has passed that time.
+wait_fake() {
+    local real=$(( $(at "$1") - offset ))
+    while (( $(date +%s) < real )); do sleep 0.1; done
+    sleep 0.3
+}
+fake_now() { date -d "@$(( $(date +%s) + offset ))" +%T; }
+
+# --- the window: the layout's twips / 15 give pixels from the client area, below the menu bar ---
+ox=0; oy=0; win=""
+locate_window() {
+    xs_wait 10 xs_viewable Horalux || die "the Horalux window is not on screen"
+    win=$(xs_window_id Horalux)
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    local menubar=$(( HEIGHT - 221 ))
+    (( WIDTH == 627 && menubar >= 10 && menubar <= 40 )) \
+        || die "window is ${WIDTH}x${HEIGHT}; expected 627 wide and a 221-pixel client area below a menu bar"
+    ox=$X; oy=$(( Y + menubar )); menu_x=$(( X + 25 )); menu_y=$(( Y + menubar / 2 ))
+}
+click() { xdotool mousemove --sync "$(( ox + $1 ))" "$(( oy + $2 ))" click 1; sleep 0.15; }
+# pick X Y TEXT: opens the drop-down list at (X, Y) and picks the item TEXT by typing it.
+pick() {
+    click "$1" "$2"
+    sleep 0.35
+    xdotool type --delay 60 "$3"
+    xdotool key Return
+    sleep 0.25
+}
+# answer KEY: waits for the next message box (caption "horalux"), answers it with KEY and waits
+# until it has gone. Return presses the default button: OK, or Yes in a question.
+answer() {
+    xs_wait 5 xs_viewable horalux || die "no message box appeared ($2)"
+    local box; box=$(xs_window_id horalux)
+    timeout 3 xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key "$1"
+    xs_wait 5 bash -c "! xwininfo -id $box 2>/dev/null | grep -q IsViewable" || die "message box stayed ($2)"
+    sleep 0.2
+    pass "message box answered: $2"
+}
+# menu_item N: opens "Options" and chooses its N-th item (the separator is skipped).
+options_menu() {
+    xdotool mousemove --sync "$menu_x" "$menu_y" click 1
+    sleep 0.4
+    xdotool key --delay 80 $(for _ in $(seq "$1"); do echo Down; done) Return
+    sleep 0.3
+}
+tray_icon_present() { xwininfo -tree -name panel 2>/dev/null | grep -q '"horalux"'; }
+
+# Control centres, from the layout.
+C1=(168 34); C2=(168 58)          # shutdown hour, minute
+C3=(160 114); C4=(160 138)        # logoff hour, minute
+C6=(384 34); C5=(440 34)          # program hour, minute
+C7=(376 146); C8=(440 146)        # block from
+C10=(528 146); C9=(584 146)       # block until
+SET_SHUTDOWN=(268 44); SET_LOGOFF=(268 124); SET_PROGRAM=(564 44); SET_BLOCK=(564 180)
+CHECK1=(28 40); CHECK4=(324 176); OPTION2=(486 176); CHECK6=(14 176); SAVE=(272 180)
+
+# key KEY: the value of KEY in the settings file.
+key() { awk -F= -v k="$1" 'tolower($1) == k { v = substr($0, length($1) + 2) } END { print v }' "$settings" | tr -d '\r'; }
+# seconds-of-day of each call in a log, for one command
+times_of() { awk -v c="$2" '$2 == c { split($1, t, ":"); printf "%.3f\n", t[1] * 3600 + t[2] * 60 + t[3] }' "$1"; }
+sod() { local h m s; IFS=: read -r h m s <<<"$1"; echo $(( 10#$h * 3600 + 10#$m * 60 + 10#$s )); }
+
+# ================= first run =================
+log1=$work/calls-run1.log; : >"$log1"
+start_program 10:14:25 "$log1"
+locate_window
+pass "window \"Horalux\" shown, 627 pixels wide, client area 221 high"
+tray_icon_present && fail "tray icon shown at start, though not started in the tray"
+
+pick "${C1[@]}" 10; pick "${C2[@]}" 15
+click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set"
+click "${CHECK1[@]}"
+pick "${C3[@]}" 10; pick "${C4[@]}" 17
+click "${SET_LOGOFF[@]}"; answer Return "logoff time set"
+pick "${C6[@]}" 10; pick "${C5[@]}" 18
+click "${SET_PROGRAM[@]}"; answer Return "program time set"
+pick "${C7[@]}" 10; pick "${C8[@]}" 15; pick "${C10[@]}" 10; pick "${C9[@]}" 16
+click "${SET_BLOCK[@]}"; answer Return "block question, Yes"; answer Return "block time set"
+click "${OPTION2[@]}"; click "${CHECK4[@]}"
+click "${CHECK6[@]}"
+click "${SAVE[@]}"; answer Return "settings saved"
+import -window "$win" "$artifacts/e2e-armed.png"
+
+expect_keys() {
+    local k want got bad=0
+    for pair in "$@"; do
+        k=${pair%%=*}; want=${pair#*=}; got=$(key "$k")
+        [ "$got" = "$want" ] || { fail "settings file: $k is '$got', expected '$want'"; bad=1; }
+    done
+    return $bad
+}
+expect_keys s1=10 s2=15 l1=10 l2=17 e1=10 e2=18 i1=10 i2=15 f1=10 f2=16 days=1 systray=1 \
+    && pass "settings file holds the ten picked texts, days=1 and systray=1"
+
+options_menu 1   # "Minimize to tray"
+xs_wait 5 bash -c "! xwininfo -id $win 2>/dev/null | grep -q IsViewable" || fail "window still shown after \"Minimize to tray\""
+xs_wait 5 tray_icon_present && pass "\"Minimize to tray\": window hidden, icon in the notification area" \
+    || fail "no icon in the notification area"
+
+now=$(fake_now)
+(( $(sod "$now") < $(sod 10:14:59) )) || die "setting up took too long: the program's clock is already at $now"
+pass "set up and hidden by $now"
+
+wait_fake 10:15:04
+# Restore with a click on the icon.
+xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 1
+xs_wait 5 xs_viewable Horalux && pass "click on the tray icon restores the window" \
+    || fail "click on the tray icon did not restore the window"
+xs_wait 5 bash -c "! xwininfo -tree -name panel | grep -q '\"horalux\"'" && pass "icon left the notification area" \
+    || fail "icon still in the notification area after restoring"
+wait_fake 10:15:07
+locate_window
+options_menu 2   # "Exit"
+answer Return "exit question, Yes"
+for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program_pid" 2>/dev/null && fail "\"Exit\" answered Yes did not end the program" \
+    || pass "\"Exit\" answered Yes ended the program"
+xs_stop "$program_pid"
+echo "--- calls in the first run (program clock) ---"; cat "$log1"
+
+mapfile -t shut < <(times_of "$log1" systemctl)
+if (( ${#shut[@]} == 1 )); then pass "shutdown stand-in ran exactly once"
+else fail "shutdown stand-in ran ${#shut[@]} times, expected once"; fi
+grep -q ' systemctl poweroff$' "$log1" && pass "shutdown command is \"systemctl poweroff\"" \
+    || fail "shutdown stand-in not called as \"systemctl poweroff\""
+t0=$(sod 10:15:00)
+for t in "${shut[@]}"; do
+    awk -v t="$t" -v a="$t0" 'BEGIN { exit !(t >= a && t < a + 1) }' \
+        && pass "shutdown at $t s of the day, within one second after 10:15:00" \
+        || fail "shutdown at $t s of the day, not within [10:15:00, 10:15:01)"
+done
+mapfile -t block1 < <(times_of "$log1" loginctl)
+if (( ${#block1[@]} > 0 )); then
+    first=${block1[0]}; last=${block1[-1]}
+    awk -v t="$first" -v a="$(sod 10:15:01)" 'BEGIN { exit !(t >= a && t < a + 1) }' \
+        && pass "block: first logoff in 10:15:01, none at 10:15:00 (bounds are strict)" \
+        || fail "block: first logoff at $first s, expected within 10:15:01"
+    span=$(awk -v a="$first" -v b="$last" 'BEGIN { print int(b) - int(a) + 1 }')
+    (( ${#block1[@]} == span )) && pass "block: ${#block1[@]} logoffs in $span seconds" \
+        || fail "block: ${#block1[@]} logoffs in $span seconds, expected one a second"
+else
+    fail "block: the logoff stand-in never ran in the first run"
+fi
+grep -v ' loginctl terminate-session auto$' "$log1" | grep -q loginctl \
+    && fail "logoff stand-in called with unexpected arguments"
+
+# ================= second run: days "1", systray "1" =================
+log2=$work/calls-run2.log; : >"$log2"
+start_program 10:15:38 "$log2"
+sleep 2
+xs_wait 5 tray_icon_present && pass "started in the tray (systray=1): icon present" \
+    || fail "started with systray=1 but no icon in the notification area"
+xs_viewable Horalux && fail "started with systray=1 but the window is shown"
+import -window root "$artifacts/e2e-tray.png"
+# The icon's menu, "Open program".
+xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 3
+sleep 0.6
+import -window root "$artifacts/e2e-tray-menu.png"
+xdotool key Down Return
+xs_wait 5 xs_viewable Horalux && pass "tray menu \"Open program\" restores the window" \
+    || die "tray menu \"Open program\" did not restore the window"
+locate_window
+sleep 0.3
+import -window "$win" "$artifacts/e2e-restored.png"
+
+# Only the start-up read the times; erase them and let the boxes write what they hold.
+printf '[settings]\ndays=1\nsystray=1\n' >"$settings"
+click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set again"
+click "${SET_LOGOFF[@]}"; answer Return "logoff time set again"
+click "${SET_PROGRAM[@]}"; answer Return "program time set again"
+click "${SET_BLOCK[@]}"; answer Return "block question, Yes"; answer Return "block time set again"
+expect_keys s1=10 s2=15 l1=10 l2=17 e1=10 e2=18 i1=10 i2=15 f1=10 f2=16 \
+    && pass "after a restart with days=1 the ten boxes hold the chosen hours and minutes"
+click "${OPTION2[@]}"; click "${CHECK4[@]}"
+now=$(fake_now)
+(( $(sod "$now") < $(sod 10:15:56) )) || die "second set-up took too long: the program's clock is at $now"
+armed_at=$now
+wait_fake 10:16:04
+xs_stop "$program_pid"
+echo "--- calls in the second run (program clock; block armed at $armed_at) ---"; cat "$log2"
+
+grep -q systemctl "$log2" && fail "shutdown ran in the second run, where it was never armed"
+mapfile -t block2 < <(times_of "$log2" loginctl)
+if (( ${#block2[@]} > 0 )); then
+    first=${block2[0]}; last=${block2[-1]}
+    end=$(sod 10:16:00)
+    awk -v t="$last" -v e="$end" 'BEGIN { exit !(t >= e - 1 && t < e) }' \
+        && pass "block: last logoff in 10:15:59, none at or after 10:16:00" \
+        || fail "block: last logoff at $last s of the day, expected within 10:15:59"
+    awk -v t="$first" -v a="$(sod "$armed_at")" 'BEGIN { exit !(t >= a - 1 && t < a + 3) }' \
+        || fail "block: first logoff at $first s, long after arming at $armed_at"
+    span=$(awk -v a="$first" -v b="$last" 'BEGIN { print int(b) - int(a) + 1 }')
+    (( ${#block2[@]} == span )) && pass "block: ${#block2[@]} logoffs in $span seconds, once a second" \
+        || fail "block: ${#block2[@]} logoffs in $span seconds, expected one a second"
+else
+    fail "block: the logoff stand-in never ran in the second run (boxes not restored?)"
+fi
+
+[ -s "$work/calls-unknown.log" ] && fail "a stand-in ran outside the program: $(cat "$work/calls-unknown.log")"
+[ -z "$(find "$HOME" -iname 'data.hxdata' 2>/dev/null)" ] || fail "a settings file was written under HOME"
+
+echo "$failures failure(s); screenshots in $artifacts"
+[ "$failures" -eq 0 ]
