@@ -8,7 +8,7 @@
 # - start to mapped: from the fork until the window is viewable on the display (median of RUNS,
 #   the two programs started alternately);
 # - peak RSS: VmHWM of each of those runs, one second after the window is mapped (median);
-# - idle CPU: user + system time used over IDLE_SECONDS while both sit hidden behind a tray icon,
+# - idle CPU: time on a CPU over IDLE_SECONDS while both sit hidden behind a tray icon,
 #   run at the same time (Horalux starts in the tray through its settings file, systray=1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -86,12 +86,15 @@ h_pid=$!; XS_PIDS+=("$h_pid")
 b_pid=$!; XS_PIDS+=("$b_pid")
 sleep 3
 if xs_viewable Horalux; then echo "Horalux did not start in the tray" >&2; exit 1; fi
-cpu_ms() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) * 1000 / hz }' "/proc/$1/stat"; }
-h0=$(cpu_ms "$h_pid"); b0=$(cpu_ms "$b_pid")
+# Time on a CPU, in microseconds, of all the process's threads (the scheduler counts it in
+# nanoseconds; the user + system times of /proc/PID/stat only in 10 ms steps).
+cpu_us() { cat /proc/"$1"/task/*/schedstat | awk '{ s += $1 } END { printf "%d", s / 1000 }'; }
+h0=$(cpu_us "$h_pid"); b0=$(cpu_us "$b_pid")
 sleep "$idle"
-h1=$(cpu_ms "$h_pid"); b1=$(cpu_ms "$b_pid")
+h1=$(cpu_us "$h_pid"); b1=$(cpu_us "$b_pid")
 kill -0 "$h_pid" && kill -0 "$b_pid"
-h_cpu=$(( h1 - h0 )); b_cpu=$(( b1 - b0 ))
+h_cpu=$(awk -v a="$h0" -v b="$h1" 'BEGIN { printf "%.1f", (b - a) / 1000 }')
+b_cpu=$(awk -v a="$b0" -v b="$b1" 'BEGIN { printf "%.1f", (b - a) / 1000 }')
 [ ! -s "$work/calls.log" ] || { echo "unexpected system command:"; cat "$work/calls.log"; } >&2
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
