@@ -13,9 +13,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("horalux"));
     QApplication::setWindowIcon(programIcon());
-    // Only closing the window or "Exit" ends the program: closing a message box while the
-    // window is hidden in the tray must not.
-    QApplication::setQuitOnLastWindowClosed(false);
 
     SettingsStore settings(SettingsStore::defaultDirectory());
     SystemClock clock;

@@ -109,6 +109,10 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
+    // Only closing this window or "Exit" ends the program: closing a message box while the
+    // window is hidden in the tray must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
     buildControls();
     buildMenus();
     fitFont();
