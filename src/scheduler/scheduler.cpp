@@ -18,6 +18,18 @@ int twoDigits(const QString &text, int at)
     return (text.at(at).unicode() - '0') * 10 + (text.at(at + 1).unicode() - '0');
 }
 
+// "HH:MM:SS" of a second of the day.
+QString clockTextOf(int second)
+{
+    const int fields[3] = {second / 3600, second / 60 % 60, second % 60};
+    QString text(8, QLatin1Char(':'));
+    for (int i = 0; i < 3; ++i) {
+        text[i * 3] = QLatin1Char(char('0' + fields[i] / 10));
+        text[i * 3 + 1] = QLatin1Char(char('0' + fields[i] % 10));
+    }
+    return text;
+}
+
 // Whether the trigger second lies in the evaluated range, the `span` seconds ending at `current`
 // (inclusive), counted round the clock.
 bool inRange(int trigger, int current, int span)
@@ -106,7 +118,7 @@ void Scheduler::tick()
         return;
     // The block window is judged at the current second only, so it launches at most once per
     // action per tick however late the tick is.
-    const QString clockText = now.toString(QStringLiteral("HH:mm:ss"));
+    const QString clockText = clockTextOf(current);
     const int from = secondOfDay(BlockFrom);
     const int until = secondOfDay(BlockUntil);
     bool inside;

@@ -3,6 +3,7 @@
 #include "settings/ini_text.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -192,6 +193,11 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
     if (holdsLineBreakOrNul(valueBytes))
         return failure(filePath(), QStringLiteral("the value of %1 holds a line break or a NUL character").arg(key));
 
+    const QFileInfo directoryInfo(directory_);
+    if (directoryInfo.exists() && !directoryInfo.isDir()) {
+        return failure(QDir(directory_).filePath(kFileName),
+                       QStringLiteral("%1 is not a directory").arg(QDir::toNativeSeparators(directory_)));
+    }
     errno = 0;
     if (!QDir().mkpath(directory_)) {
         const int code = errno;
@@ -204,17 +210,28 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
 
     // Hold the lock across read, change and replace, so that a write by another copy of the
     // program in between cannot be lost. Polled at short intervals: a write takes milliseconds.
-    QLockFile lock(QDir(directory_).filePath(kLockName));
+    const QString lockPath = QDir(directory_).filePath(kLockName);
+    QLockFile lock(lockPath);
     QDeadlineTimer deadline(lockTimeout_);
     int pause = 1;
     while (!lock.tryLock(0)) {
         if (lock.error() != QLockFile::LockFailedError) {
             return failure(filePath(), QStringLiteral("cannot create the lock file %1: %2")
-                                           .arg(QDir::toNativeSeparators(
-                                                    QDir(directory_).filePath(kLockName)),
+                                           .arg(QDir::toNativeSeparators(lockPath),
                                                 lock.error() == QLockFile::PermissionError
                                                     ? QStringLiteral("Permission denied")
                                                     : QStringLiteral("unknown error")));
+        }
+        // A lock file that says nothing (its writer was killed between creating and filling
+        // it) is left over once it is a second old; QLockFile alone would wait 30 seconds.
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        const QFileInfo lockInfo(lockPath);
+        if (!lock.getLockInfo(&pid, &host, &app) && lockInfo.exists()
+            && lockInfo.lastModified().msecsTo(QDateTime::currentDateTime()) > 1000
+            && lock.removeStaleLockFile()) {
+            continue;
         }
         const qint64 left = deadline.remainingTime();
         if (left == 0) {
