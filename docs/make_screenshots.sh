@@ -22,9 +22,9 @@ XS_PIDS+=($!)
 source "$root/tests/desktop/drive.sh"
 locate_window
 # A shutdown at 22:30 and a block from 23:00 to 06:00, chosen but not armed.
-pick 168 34 22; pick 168 58 30
-pick 376 146 23; pick 440 146 00; pick 528 146 06; pick 584 146 00
-click 486 176        # "Logoff"
+pick "${C1[@]}" 22; pick "${C2[@]}" 30
+pick "${C7[@]}" 23; pick "${C8[@]}" 00; pick "${C10[@]}" 06; pick "${C9[@]}" 00
+click "${OPTION2[@]}"
 xdotool mousemove 0 0
 sleep 0.3
 import -window "$win" "$root/docs/window.png"

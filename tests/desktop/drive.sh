@@ -13,13 +13,29 @@ locate_window() {
     ox=$X; oy=$(( Y + menubar )); menu_x=$(( X + 25 )); menu_y=$(( Y + menubar / 2 ))
 }
 click() { xdotool mousemove --sync "$(( ox + $1 ))" "$(( oy + $2 ))" click 1; sleep 0.15; }
+# A drop-down list or a menu opens as a new top-level window: popup_open CLICK... runs the click
+# and waits for it, then sets popup to its id; popup_closed waits until it has gone.
+toplevel_ids() { xdotool search --maxdepth 1 --onlyvisible --name '' 2>/dev/null | sort; }
+popup=""
+new_toplevel() {
+    popup=$(comm -13 <(printf '%s\n' "$1") <(toplevel_ids) | head -1)
+    [ -n "$popup" ]
+}
+popup_open() {
+    local before; before=$(toplevel_ids)
+    "$@"
+    xs_wait 3 new_toplevel "$before"
+}
+popup_closed() { xs_wait 3 bash -c "! xwininfo -id $popup 2>/dev/null | grep -q IsViewable"; }
+
 # pick X Y TEXT: opens the drop-down list at (X, Y) and picks the item TEXT by typing it.
 pick() {
-    click "$1" "$2"
-    sleep 0.35
+    popup_open click "$1" "$2" || die "no drop-down list opened at ($1, $2)"
+    sleep 0.1
     xdotool type --delay 60 "$3"
     xdotool key Return
-    sleep 0.25
+    popup_closed || die "the drop-down list at ($1, $2) stayed open"
+    sleep 0.1
 }
 # answer KEY: waits for the next message box (caption "horalux"), answers it with KEY and waits
 # until it has gone. Return presses the default button: OK, or Yes in a question.
@@ -34,10 +50,11 @@ answer() {
 }
 # options_menu N: opens "Options" and chooses its N-th item (the separator is skipped).
 options_menu() {
-    xdotool mousemove --sync "$menu_x" "$menu_y" click 1
-    sleep 0.4
+    popup_open xdotool mousemove --sync "$menu_x" "$menu_y" click 1 || die "the Options menu did not open"
+    sleep 0.1
     xdotool key --delay 80 $(for _ in $(seq "$1"); do echo Down; done) Return
-    sleep 0.3
+    popup_closed || die "the Options menu stayed open"
+    sleep 0.2
 }
 tray_icon_present() { xwininfo -tree -name panel 2>/dev/null | grep -q '"horalux"'; }
 

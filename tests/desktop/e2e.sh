@@ -193,10 +193,11 @@ xs_wait 5 tray_icon_present && pass "started in the tray (systray=1): icon prese
 xs_viewable Horalux && fail "started with systray=1 but the window is shown"
 import -window root "$artifacts/e2e-tray.png"
 # The icon's menu, "Open program".
-xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 3
-sleep 0.6
+popup_open xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 3 || die "the tray icon's menu did not open"
+sleep 0.3
 import -window root "$artifacts/e2e-tray-menu.png"
 xdotool key Down Return
+popup_closed || die "the tray icon's menu stayed open"
 xs_wait 5 xs_viewable Horalux && pass "tray menu \"Open program\" restores the window" \
     || die "tray menu \"Open program\" did not restore the window"
 locate_window

@@ -68,9 +68,9 @@ pass "the packaged program starts and shows its window, run as $who"
 [ "$(ps -o uid= -p "$program_pid" | tr -d ' ')" = "$(${as_user[@]+"${as_user[@]}"} id -u)" ] \
     || fail "the program does not run as $who"
 
-pick 168 34 07; pick 168 58 45              # shutdown hour and minute boxes
-click 268 44; answer Return "shutdown time set"
-click 272 180; answer Return "settings saved"
+pick "${C1[@]}" 07; pick "${C2[@]}" 45
+click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set"
+click "${SAVE[@]}"; answer Return "settings saved"
 import -window "$win" "$artifacts/readonly-window.png"
 xs_stop "$program_pid"
 
