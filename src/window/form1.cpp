@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 
 namespace {
 
@@ -310,6 +309,7 @@ void Form1::fitFont()
             const int width = w == Check5 ? Command6->x() - Check5->x() : w->width();
             if (need.width() > width || need.height() > w->height()) {
                 fits = false;
+                break;
             }
         }
         if (fits)

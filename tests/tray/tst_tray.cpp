@@ -111,14 +111,6 @@ private slots:
         QVERIFY(!form->cSysTray1->intray());
     }
 
-    void popupMenuOffersOnlyOpen()
-    {
-        QMenu *menu = form->cSysTray1->icon()->contextMenu();
-        QCOMPARE(menu, form->op2);
-        QCOMPARE(menu->actions().size(), 1);
-        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Open program"));
-    }
-
     void noNotificationAreaMinimizes()
     {
         useTray(false);
@@ -142,18 +134,6 @@ private slots:
         QCOMPARE(dialogs.questions, QStringList{QStringLiteral("Are you sure want to exit?")});
         // Nothing saved, the icon not cleared first.
         QVERIFY(QDir(dir->path()).isEmpty());
-    }
-
-    void exitYesFromTheTrayState()
-    {
-        // The icon stays as it was: the program does not clear it on the way out.
-        form->tray->trigger();
-        form->open->trigger();
-        form->tray->trigger();
-        dialogs.answerYes = true;
-        QTimer::singleShot(0, form->leave, &QAction::trigger);
-        QCOMPARE(runLoop(), 0);
-        QVERIFY(form->cSysTray1->intray());
     }
 
     void exitNoKeepsRunning()

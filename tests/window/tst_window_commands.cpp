@@ -323,14 +323,6 @@ private slots:
         QCOMPARE(form->Text1->text(), QStringLiteral("/bin/true"));
     }
 
-    void check3ByClick()
-    {
-        form->Check3->click();
-        QVERIFY(form->Text1->isEnabled() && form->Command1->isEnabled());
-        form->Check3->click();
-        QVERIFY(!form->Text1->isEnabled() && !form->Command1->isEnabled());
-    }
-
     void tickReadsTheControls()
     {
         // Every schedule set for 22:30 and armed from the window.

@@ -205,19 +205,6 @@ private slots:
         QCOMPARE(form->Label1->font().family(), form->Label2->font().family());
     }
 
-    void stacking()
-    {
-        // The program's boxes and button stand above Frame3; Save lies on Check5.
-        auto above = [](QWidget *top, QWidget *below) {
-            const QObjectList &siblings = top->parentWidget()->children();
-            return siblings.indexOf(top) > siblings.indexOf(below);
-        };
-        QVERIFY(above(form->Combo6, form->Frame3));
-        QVERIFY(above(form->Combo5, form->Frame3));
-        QVERIFY(above(form->Command4, form->Frame3));
-        QVERIFY(above(form->Command6, form->Check5));
-    }
-
     void combos()
     {
         const QStringList hours = twoDigits(24);
@@ -263,15 +250,6 @@ private slots:
         QCOMPARE(form->cSysTray1->icon()->toolTip(), QStringLiteral("Horalux"));
         QVERIFY(!form->cSysTray1->icon()->icon().isNull());
         QCOMPARE(form->cSysTray1->icon()->contextMenu(), form->op2);
-    }
-
-    void optionsAreOneGroup()
-    {
-        form->Option1->click();
-        QVERIFY(form->Option1->isChecked());
-        form->Option2->click();
-        QVERIFY(form->Option2->isChecked());
-        QVERIFY(!form->Option1->isChecked());
     }
 
     void checkValues()
