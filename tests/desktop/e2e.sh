@@ -21,7 +21,8 @@
 #   - the saved times are erased from the file, then every "Set Hour" is pressed without touching
 #     a box: the file gets back exactly the ten texts of the first run, so the boxes held them;
 #   - the block, armed again from those restored boxes, runs the stand-in once a second up to
-#     10:15:59 and never at or after 10:16:00; the shutdown stand-in never runs (not armed).
+#     10:15:59 and never at or after 10:16:00, also while the "Exit" question, answered No,
+#     stands open; the shutdown stand-in never runs (not armed).
 #
 # Exit code 77 (skipped) only when Xvfb cannot start.
 set -uo pipefail
@@ -216,6 +217,16 @@ click "${OPTION2[@]}"; click "${CHECK4[@]}"
 now=$(fake_now)
 (( $(sod "$now") < $(sod 10:15:56) )) || die "second set-up took too long: the program's clock is at $now"
 armed_at=$now
+# "Exit" answered No, the question left open for two seconds: the program goes on, and the
+# once-a-second count below shows that the clock is watched while the box is open.
+options_menu 2
+xs_wait 5 xs_viewable horalux || die "no exit question"
+question_at=$(fake_now)
+sleep 2
+answer Escape "exit question, No (open from $question_at)"
+sleep 0.5
+kill -0 "$program_pid" 2>/dev/null && xs_viewable Horalux && pass "\"Exit\" answered No: program and window stay" \
+    || fail "\"Exit\" answered No ended the program or hid its window"
 wait_fake 10:16:04
 xs_stop "$program_pid"
 echo "--- calls in the second run (program clock; block armed at $armed_at) ---"; cat "$log2"
