@@ -30,7 +30,7 @@ binary=$(readlink -f "$1")
 artifacts=$(mkdir -p "$2" && cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in Xvfb trayer xdotool xwininfo xdpyinfo faketime import; do
+for tool in trayer xdotool xwininfo xdpyinfo faketime import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
 done
 
