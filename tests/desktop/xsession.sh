@@ -17,6 +17,9 @@ xs_wait() {
     done
 }
 
+# The server has written its display number, or has died.
+xs_xvfb_settled() { test -s "$1" || ! kill -0 "$XS_XVFB_PID" 2>/dev/null; }
+
 # xs_start_x WORKDIR: starts Xvfb on a free display (the server picks it) and exports DISPLAY.
 # Fails when no X server can be started.
 xs_start_x() {
@@ -28,7 +31,8 @@ xs_start_x() {
         >"$XS_WORK/xvfb.log" 2>&1 &
     XS_PIDS+=($!)
     XS_XVFB_PID=$!
-    if ! xs_wait 15 test -s "$fdfile"; then
+    xs_wait 15 xs_xvfb_settled "$fdfile"
+    if ! test -s "$fdfile"; then
         xs_log "Xvfb did not start: $(tail -3 "$XS_WORK/xvfb.log" 2>/dev/null)"
         return 1
     fi
