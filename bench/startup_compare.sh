@@ -93,8 +93,8 @@ h0=$(cpu_us "$h_pid"); b0=$(cpu_us "$b_pid")
 sleep "$idle"
 h1=$(cpu_us "$h_pid"); b1=$(cpu_us "$b_pid")
 kill -0 "$h_pid" && kill -0 "$b_pid"
-h_cpu=$(awk -v a="$h0" -v b="$h1" 'BEGIN { printf "%.1f", (b - a) / 1000 }')
-b_cpu=$(awk -v a="$b0" -v b="$b1" 'BEGIN { printf "%.1f", (b - a) / 1000 }')
+h_cpu=$(awk -v a="$h0" -v b="$h1" 'BEGIN { printf "%.2f", (b - a) / 1000 }')
+b_cpu=$(awk -v a="$b0" -v b="$b1" 'BEGIN { printf "%.2f", (b - a) / 1000 }')
 [ ! -s "$work/calls.log" ] || { echo "unexpected system command:"; cat "$work/calls.log"; } >&2
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
