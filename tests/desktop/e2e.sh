@@ -10,11 +10,12 @@
 # its settings file; HOME is temporary too.
 #
 # First run (clock starts at 10:14:25):
-#   - shutdown at 10:15, "Activated"; logoff at 10:17 and program at 10:18, not armed;
+#   - shutdown at 10:15, "Activated"; logoff at 10:17, not armed; a program (a path with a
+#     space, chosen with "Browse") at 10:15, its box ticked;
 #   - block 10:15 to 10:16 with "Logoff", "Activated", the question answered Yes;
 #   - "Start on system Tray" ticked, "Save"; then "Minimize to tray" from the menu;
-#   - the shutdown stand-in runs exactly once, within one second after 10:15:00, while the window
-#     is in the tray; the block stand-in first runs in 10:15:01 and then once a second;
+#   - the shutdown stand-in and the program each run exactly once, within one second after
+#     10:15:00, while the window is in the tray; the block stand-in first runs in 10:15:01 and then once a second;
 #   - restored with a click on the tray icon; "Exit" answered Yes ends the program.
 # Second run (clock starts at 10:15:38), started in the tray with days "1":
 #   - restored with the tray icon's menu, "Open program";
@@ -68,6 +69,14 @@ export PATH=$work/bin:$PATH
 for cmd in systemctl loginctl; do
     [ "$(command -v "$cmd")" = "$work/bin/$cmd" ] || die "$cmd would not be the stand-in"
 done
+# The user's own program, in a folder whose name holds a space.
+user_program="$work/my programs/hx-program"
+mkdir -p "$work/my programs"
+cat >"$user_program" <<EOF
+#!/bin/sh
+printf '%s program %s\n' "\$(date +%T.%N)" "\$*" >>"\${HX_CALL_LOG:-$work/calls-unknown.log}"
+EOF
+chmod +x "$user_program"
 : >"$work/calls-unknown.log"
 
 # --- clock ---
@@ -113,8 +122,23 @@ click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set"
 click "${CHECK1[@]}"
 pick "${C3[@]}" 10; pick "${C4[@]}" 17
 click "${SET_LOGOFF[@]}"; answer Return "logoff time set"
-pick "${C6[@]}" 10; pick "${C5[@]}" 18
+pick "${C6[@]}" 10; pick "${C5[@]}" 15
 click "${SET_PROGRAM[@]}"; answer Return "program time set"
+# The program to start: ticked, then chosen with "Browse" by typing its path into the dialog.
+click "${CHECK3[@]}"
+click "${BROWSE[@]}"
+xs_wait 5 xs_viewable "Select the exetutable program" || die "\"Browse\" opened no dialog titled \"Select the exetutable program\""
+dialog=$(xs_window_id "Select the exetutable program")
+timeout 3 xdotool windowfocus --sync "$dialog" 2>/dev/null
+sleep 0.3
+xdotool type --delay 20 "$user_program"
+for _ in 1 2 3; do
+    sleep 0.5
+    xs_id_viewable "$dialog" || break
+    xdotool key Return      # a first Return may only close the file name completion list
+done
+xs_wait 3 bash -c "! xwininfo -id $dialog 2>/dev/null | grep -q IsViewable" || die "the file dialog stayed open"
+pass "program chosen with \"Browse\""
 pick "${C7[@]}" 10; pick "${C8[@]}" 15; pick "${C10[@]}" 10; pick "${C9[@]}" 16
 click "${SET_BLOCK[@]}"; answer Return "block question, Yes"; answer Return "block time set"
 click "${OPTION2[@]}"; click "${CHECK4[@]}"
@@ -130,7 +154,7 @@ expect_keys() {
     done
     return $bad
 }
-expect_keys s1=10 s2=15 l1=10 l2=17 e1=10 e2=18 i1=10 i2=15 f1=10 f2=16 days=1 systray=1 \
+expect_keys s1=10 s2=15 l1=10 l2=17 e1=10 e2=15 i1=10 i2=15 f1=10 f2=16 days=1 systray=1 \
     && pass "settings file holds the ten picked texts, days=1 and systray=1"
 
 options_menu 1   # "Minimize to tray"
@@ -170,6 +194,12 @@ for t in "${shut[@]}"; do
         && pass "shutdown at $t s of the day, within one second after 10:15:00" \
         || fail "shutdown at $t s of the day, not within [10:15:00, 10:15:01)"
 done
+mapfile -t prog < <(times_of "$log1" program)
+if (( ${#prog[@]} == 1 )) && awk -v t="${prog[0]}" -v a="$t0" 'BEGIN { exit !(t >= a && t < a + 1) }'; then
+    pass "the chosen program (a path with a space) started once, within one second after 10:15:00"
+else
+    fail "the chosen program started ${#prog[@]} times (${prog[*]:-never}), expected once in [10:15:00, 10:15:01)"
+fi
 mapfile -t block1 < <(times_of "$log1" loginctl)
 if (( ${#block1[@]} > 0 )); then
     first=${block1[0]}; last=${block1[-1]}
@@ -211,7 +241,7 @@ click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set again"
 click "${SET_LOGOFF[@]}"; answer Return "logoff time set again"
 click "${SET_PROGRAM[@]}"; answer Return "program time set again"
 click "${SET_BLOCK[@]}"; answer Return "block question, Yes"; answer Return "block time set again"
-expect_keys s1=10 s2=15 l1=10 l2=17 e1=10 e2=18 i1=10 i2=15 f1=10 f2=16 \
+expect_keys s1=10 s2=15 l1=10 l2=17 e1=10 e2=15 i1=10 i2=15 f1=10 f2=16 \
     && pass "after a restart with days=1 the ten boxes hold the chosen hours and minutes"
 click "${OPTION2[@]}"; click "${CHECK4[@]}"
 now=$(fake_now)
@@ -248,6 +278,7 @@ else
     fail "block: the logoff stand-in never ran in the second run (boxes not restored?)"
 fi
 
+grep -q program "$log2" && fail "the chosen program ran in the second run, where it was not armed"
 [ -s "$work/calls-unknown.log" ] && fail "a stand-in ran outside the program: $(cat "$work/calls-unknown.log")"
 [ -z "$(find "$HOME" -iname 'data.hxdata' 2>/dev/null)" ] || fail "a settings file was written under HOME"
 
