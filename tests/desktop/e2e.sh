@@ -15,7 +15,8 @@
 #   - block 10:15 to 10:16 with "Logoff", "Activated", the question answered Yes;
 #   - "Start on system Tray" ticked, "Save"; then "Minimize to tray" from the menu;
 #   - the shutdown stand-in and the program each run exactly once, within one second after
-#     10:15:00, while the window is in the tray; the block stand-in first runs in 10:15:01 and then once a second;
+#     10:15:00, while the window is in the tray; the block stand-in first runs in 10:15:01,
+#     then once a second;
 #   - restored with a click on the tray icon; "Exit" answered Yes ends the program.
 # Second run (clock starts at 10:15:38), started in the tray with days "1":
 #   - restored with the tray icon's menu, "Open program";
