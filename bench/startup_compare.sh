@@ -101,6 +101,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 echo "Horalux against a bare Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6) window; $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 printf '%-44s %10s %10s %8s\n' "" "Horalux" "bare" "ratio"
 printf '%-44s %10s %10s %8s\n' "start to window mapped, ms (median of $runs)" "$h_map" "$b_map" "$(ratio "$h_map" "$b_map")"
+spread() { cut -d' ' -f1 "$1" | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }
+printf '%-44s %10s %10s\n' "  range of the $runs starts, ms" "$(spread "$work/h.txt")" "$(spread "$work/b.txt")"
 printf '%-44s %10s %10s %8s\n' "peak RSS, MiB (median of $runs)" \
     "$(awk -v k="$h_rss" 'BEGIN{printf "%.1f", k/1024}')" "$(awk -v k="$b_rss" 'BEGIN{printf "%.1f", k/1024}')" "$(ratio "$h_rss" "$b_rss")"
 printf '%-44s %10s %10s %8s\n' "CPU over ${idle} s idle in tray, ms" "$h_cpu" "$b_cpu" "$(ratio "$h_cpu" "$b_cpu")"
