@@ -87,9 +87,9 @@ offset=0                                  # fake minus real seconds for the runn
 # start_program FAKE_START LOG: starts the program so that its clock reads FAKE_START now.
 start_program() {
     offset=$(( $(at "$1") - $(date +%s) ))
-    local spec
-    if (( offset >= 0 )); then spec="+${offset}s"; else spec="-$(( -offset ))s"; fi
-    HX_CALL_LOG=$2 FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$spec" "$work/app/horalux" \
+    local faked
+    if (( offset >= 0 )); then faked="+${offset}s"; else faked="-$(( -offset ))s"; fi
+    HX_CALL_LOG=$2 FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$faked" "$work/app/horalux" \
         >>"$work/horalux.log" 2>&1 &
     program_pid=$!
     XS_PIDS+=("$program_pid")
