@@ -22,6 +22,7 @@ public:
 
     bool launch(const QString &commandLine) override;
 
+private:
     // How a command line would be started: the program (resolved to a path when found) and its
     // arguments, or an error text saying why it cannot be started. Starts nothing.
     struct Plan {

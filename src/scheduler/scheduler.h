@@ -49,10 +49,10 @@ public:
     static constexpr int kSecondsPerDay = 24 * 60 * 60;
     static constexpr int kMaxCatchUpSeconds = 5 * 60;
 
+private:
     // Seconds of the day (0..86399) of a clock text "HH:MM:SS"; -1 when the text is not one.
     static int secondOfDay(const QString &clockText);
 
-private:
     const Clock &clock_;
     Launcher &launcher_;
     InputSource inputs_;

@@ -39,10 +39,8 @@ done
 work=$(mktemp -d /tmp/horalux-e2e.XXXXXX)
 source "$here/xsession.sh"
 trap 'xs_cleanup; rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-die() { echo "FAIL: $*"; import -window root "$artifacts/e2e-failure.png" 2>/dev/null; exit 1; }
+source "$here/checks.sh"
+CHECKS_FAILURE_SHOT="$artifacts/e2e-failure.png"
 
 if ! xs_start_x "$work"; then
     echo "SKIPPED: Xvfb cannot start here, so the end-to-end test cannot run"

@@ -11,9 +11,7 @@ src=$1
 build=$2
 work=$(mktemp -d /tmp/horalux-install.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+source "$(dirname "$0")/checks.sh"
 check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
 
 desktop_entry=$src/data/horalux.desktop

@@ -15,10 +15,8 @@ work=$(mktemp -d /tmp/horalux-readonly.XXXXXX)
 chmod 755 "$work"
 source "$here/xsession.sh"
 trap 'xs_cleanup; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-die() { echo "FAIL: $*"; import -window root "$artifacts/readonly-failure.png" 2>/dev/null; exit 1; }
+source "$here/checks.sh"
+CHECKS_FAILURE_SHOT="$artifacts/readonly-failure.png"
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1 \
     || { cat "$work/cpack.log"; die "cpack -G DEB failed"; }
