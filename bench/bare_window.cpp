@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for bench/startup_compare.sh: a bare Qt 6 window of Horalux's size with nothing
 // in it. With --tray it stays hidden behind a notification-area icon instead, as Horalux does
 // when it starts in the tray.

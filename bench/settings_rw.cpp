@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time of one read and of one write of a key on a typical settings file (the twelve keys).
 // Prints the median, the fastest and the slowest of many runs, in microseconds.
 #include "settings/settings_store.h"

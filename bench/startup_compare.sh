@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints Horalux's start-up time, peak memory and idle CPU next to those of a bare Qt 6 window
 # (bench/bare_window.cpp), both built by this run, measured side by side under a private Xvfb
 # with trayer as the notification area.

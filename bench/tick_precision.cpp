@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the tick source: the second-aligned precise TickTimer driving the Scheduler, against
 // a plain 1000 ms repeating timer that compares clock texts once per shot.
 //

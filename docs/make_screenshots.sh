@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the screenshots shown in the README from the built program, under a private Xvfb with
 # trayer as the notification area:  docs/make_screenshots.sh [BUILD_DIR]
 # Writes docs/window.png, docs/options-menu.png and docs/tray-menu.png. Nothing is armed; the

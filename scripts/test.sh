@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test. Needs no display: the tests use the
 # offscreen platform, and the end-to-end test starts its own Xvfb.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scheduler/clock.h"
 #include "scheduler/process_launcher.h"
 #include "settings/settings_store.h"

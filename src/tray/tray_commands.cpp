@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the notification-area icon: into the tray, back from it, and the exit.
 
 #include "tray/systray.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands behind the window's buttons and the program check box.
 
 #include "settings/settings_store.h"

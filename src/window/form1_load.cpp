@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's load handler: restores the saved choices when the program starts.
 
 #include "settings/settings_store.h"

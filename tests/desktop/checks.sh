@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the desktop test scripts (sourced, not run): counted checks and a summary.
 # Set CHECKS_FAILURE_SHOT to a PNG path to have die() keep a screenshot of the display.
 

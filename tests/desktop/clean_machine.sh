@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Manual check, not part of the test run (it needs root and Debian's package archive):
 #   tests/desktop/clean_machine.sh BUILD_DIR [ARTIFACT_DIR]
 # Builds a minimal Debian 12 tree with debootstrap (no compiler, no Qt, no development package),

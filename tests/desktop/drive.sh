@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the desktop tests after xsession.sh: drives Horalux's window with xdotool as a
 # person would. The caller defines pass and die. Places come from the window's layout: its twips
 # divided by 15 give pixels from the top-left corner of the client area, below the menu bar.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the built program, unchanged, on a private Xvfb display with trayer as the
 # notification area, driven with xdotool the way a person uses it.
 #

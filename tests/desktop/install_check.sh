@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed layout and the Debian package:
 #   install_check.sh SOURCE_DIR BUILD_DIR
 # - the desktop entry and the AppStream metadata pass desktop-file-validate and appstreamcli;

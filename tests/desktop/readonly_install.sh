@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program as the Debian package installs it, in a folder its user cannot write:
 #   readonly_install.sh BUILD_DIR ARTIFACT_DIR
 # The .deb made by cpack is unpacked into a private root-owned tree and its /usr/bin/horalux run

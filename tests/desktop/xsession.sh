@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the desktop tests and bench/startup_compare.sh (sourced, not run): a private X
 # display with a notification area, and bounded waits. Every process started here is recorded and
 # ended by xs_cleanup, by its own id.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scheduler: the tick rules in one table, a jittered simulated day, the tick timer, and the
 // real launcher against recording stand-ins placed first on PATH. The real systemctl and
 // loginctl are never reached: initTestCase refuses to go on unless PATH finds the stand-ins.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: the INI rules on literal files, bad files, failed writes, the lock, and
 // writers killed in the middle or running two at once. Started as "tst_settings --write ...",
 // the program is the writer those process tests start.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Into the tray and back, the start-up, and the ways the program ends.
 
 #include "../window/harness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A window over a fresh settings directory, with stand-ins for the clock, the launcher and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands behind the buttons and the program check box, the tick's wiring to the
 // window's controls, and the one smoke test of the real message boxes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as it is created: its controls, lists, states, menus and tab order.
 
 #include "harness.h"
