@@ -44,8 +44,10 @@ bool inRange(int trigger, int current, int span)
 
 } // namespace
 
-Scheduler::Scheduler(const Clock &clock, Launcher &launcher, InputSource inputs)
-    : clock_(clock), launcher_(launcher), inputs_(std::move(inputs))
+Scheduler::Scheduler(const Clock &clock, Launcher &launcher, InputSource inputs,
+                     Notifier *notifier, SessionLogout *logout)
+    : clock_(clock), launcher_(launcher), inputs_(std::move(inputs)), notifier_(notifier),
+      logout_(logout)
 {
 }
 

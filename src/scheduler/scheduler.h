@@ -7,6 +7,8 @@
 
 class Clock;
 class Launcher;
+class Notifier;
+class SessionLogout;
 
 // What the tick reads from the window, afresh at every tick. Check values: 0 unchecked,
 // 1 checked, 2 grey; only 1 arms a schedule.
@@ -31,7 +33,10 @@ class Scheduler {
 public:
     using InputSource = std::function<ArmingInputs()>;
 
-    Scheduler(const Clock &clock, Launcher &launcher, InputSource inputs);
+    // notifier: where notices go (none: no notices). logout: the gentle logoff (none: the logoff
+    // command is launched directly).
+    Scheduler(const Clock &clock, Launcher &launcher, InputSource inputs,
+              Notifier *notifier = nullptr, SessionLogout *logout = nullptr);
 
     void setShutdownTime(const QString &trigger);
     void setLogoffTime(const QString &trigger);
@@ -57,6 +62,8 @@ private:
     const Clock &clock_;
     Launcher &launcher_;
     InputSource inputs_;
+    Notifier *notifier_;
+    SessionLogout *logout_;
 
     QString ShutdownTime;
     QString LogoffTime;

@@ -98,9 +98,9 @@ const QString Form1::kChooseBlockHoursAndMinutes = QStringLiteral(
     "Please choose both the hour and the minute of the start and of the end first.");
 
 Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
-             QWidget *parent)
+             Notifier *notifier, SessionLogout *logout, QWidget *parent)
     : QMainWindow(parent), settings_(settings), CommonDialog1(dialogs),
-      scheduler_(clock, launcher, [this] { return armingInputs(); })
+      scheduler_(clock, launcher, [this] { return armingInputs(); }, notifier, logout)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horalux"));

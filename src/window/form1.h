@@ -19,6 +19,8 @@ class QRadioButton;
 class Clock;
 class Dialogs;
 class Launcher;
+class Notifier;
+class SessionLogout;
 class SettingsStore;
 class SysTray;
 class TickTimer;
@@ -41,6 +43,7 @@ public:
     static const QString kChooseBlockHoursAndMinutes;
 
     Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
+          Notifier *notifier = nullptr, SessionLogout *logout = nullptr,
           QWidget *parent = nullptr);
     ~Form1() override;
 
