@@ -7,7 +7,7 @@ packages=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation
-  xvfb xauth x11-utils xdotool trayer faketime imagemagick
+  xvfb xauth x11-utils xdotool trayer faketime imagemagick dbus-daemon
   desktop-file-utils appstream file dpkg-dev
 )
 

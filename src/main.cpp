@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/dbus_notifier.h"
+#include "desktop/dbus_session_logout.h"
 #include "scheduler/clock.h"
 #include "scheduler/process_launcher.h"
 #include "settings/settings_store.h"
@@ -8,6 +10,7 @@
 #include "window/program_icon.h"
 
 #include <QApplication>
+#include <QSystemTrayIcon>
 
 int main(int argc, char *argv[])
 {
@@ -20,7 +23,17 @@ int main(int argc, char *argv[])
     ProcessLauncher launcher;
     MessageBoxDialogs dialogs;
 
-    Form1 form(settings, clock, launcher, dialogs);
+#ifdef Q_OS_WIN
+    Form1 form(settings, clock, launcher, dialogs); // "logoff.exe" signs out gently already
+#else
+    DBusNotifier notifier;
+    DBusSessionLogout logout(launcher);
+    Form1 form(settings, clock, launcher, dialogs, &notifier, &logout);
+    // Without a notification service: the tray icon's balloon while the icon is shown.
+    notifier.setFallback([tray = form.cSysTray1->icon()](const Notice &notice) {
+        tray->isVisible() ? tray->showMessage(notice.summary, notice.body) : printNotice(notice);
+    });
+#endif
     form.startUp();
     if (!form.cSysTray1->intray() && !form.isVisible())
         form.show();

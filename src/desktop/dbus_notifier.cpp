@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/dbus_notifier.h"
+
+#include "desktop/dbus_call.h"
+
+#include <QDBusMessage>
+#include <QDBusReply>
+
+#include <cstdio>
+
+namespace {
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kCancelKey = QStringLiteral("cancel");
+
+QDBusMessage notificationsCall(const QString &method)
+{
+    return QDBusMessage::createMethodCall(kService, kPath, kService, method);
+}
+} // namespace
+
+void printNotice(const Notice &notice)
+{
+    std::fprintf(stderr, "horalux: %s\n", qPrintable(notice.body));
+    std::fflush(stderr);
+}
+
+DBusNotifier::DBusNotifier(const QString &busAddress, QObject *parent)
+    : QObject(parent), busAddress_(busAddress)
+{
+}
+
+void DBusNotifier::notify(const Notice &notice)
+{
+    QDBusConnection bus = dbusConnection(busAddress_);
+    if (!bus.isConnected()) {
+        fallback_(notice);
+        return;
+    }
+    if (!listening_) {
+        // Only the notification server's own signals count, whatever its unique name.
+        bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
+                    SLOT(onActionInvoked(uint, QString)));
+        bus.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
+                    SLOT(onClosed(uint)));
+        listening_ = true;
+    }
+    callAsync(bus, notificationsCall(QStringLiteral("GetCapabilities")), this,
+              [this, notice](const QDBusPendingCall &answer) {
+                  const QDBusReply<QStringList> capabilities(answer.reply());
+                  if (!capabilities.isValid()) {
+                      fallback_(notice);
+                      return;
+                  }
+                  send(notice, capabilities.value().contains(QStringLiteral("actions")));
+              });
+}
+
+void DBusNotifier::send(const Notice &notice, bool withCancel)
+{
+    QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
+    const QStringList actions = withCancel ? QStringList{kCancelKey, QStringLiteral("Cancel")}
+                                           : QStringList{};
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("horalux")}};
+    // The notice stays up until its action's second, when "Cancel" can no longer help.
+    const int expireMs = notice.secondsLeft > 0 ? notice.secondsLeft * 1000 : -1;
+    call << QStringLiteral("Horalux") << 0u << QStringLiteral("horalux") << notice.summary
+         << notice.body << actions << hints << expireMs;
+    ++sending_;
+    callAsync(dbusConnection(busAddress_), call, this,
+              [this, notice, withCancel](const QDBusPendingCall &answer) {
+                  --sending_;
+                  const QDBusReply<uint> id(answer.reply());
+                  if (!id.isValid())
+                      fallback_(notice);
+                  else if (withCancel && invokedEarly_.remove(id.value()))
+                      cancelRequested(notice.kind);
+                  else if (withCancel)
+                      cancellable_.insert(id.value(), notice.kind);
+                  if (sending_ == 0)
+                      invokedEarly_.clear();
+              });
+}
+
+void DBusNotifier::onActionInvoked(uint id, const QString &action)
+{
+    if (action != kCancelKey)
+        return;
+    if (cancellable_.contains(id))
+        cancelRequested(cancellable_.take(id));
+    else if (sending_ > 0)
+        invokedEarly_.insert(id); // perhaps ours, its id not yet known here: see send()
+}
+
+void DBusNotifier::onClosed(uint id)
+{
+    cancellable_.remove(id);
+}

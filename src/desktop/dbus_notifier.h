@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "scheduler/notifier.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+// Writes the notice as one line on standard error: "horalux: <body>".
+void printNotice(const Notice &notice);
+
+// Shows each notice through the desktop's notification service (org.freedesktop.Notifications on
+// the session bus). Where the server offers actions, the notice carries a "Cancel" action, and
+// choosing it asks the cancel handler to disarm that kind of schedule. Where no such service
+// answers, the fallback shows the notice instead. notify() returns at once: every call is
+// asynchronous.
+class DBusNotifier : public QObject, public Notifier {
+    Q_OBJECT
+public:
+    using Fallback = std::function<void(const Notice &)>;
+
+    // busAddress: empty for the session bus.
+    explicit DBusNotifier(const QString &busAddress = {}, QObject *parent = nullptr);
+
+    void notify(const Notice &notice) override;
+    // Shows a notice that no notification service took. By default printNotice.
+    void setFallback(Fallback fallback) { fallback_ = std::move(fallback); }
+
+private slots:
+    void onActionInvoked(uint id, const QString &action);
+    void onClosed(uint id);
+
+private:
+    void send(const Notice &notice, bool withCancel);
+
+    QString busAddress_;
+    Fallback fallback_ = printNotice;
+    bool listening_ = false;
+    QHash<uint, Notice::Kind> cancellable_; // notices on screen with a "Cancel" action, by id
+    // The answer to Notify may reach us after the server's report of a click on that very notice:
+    // while notices are being sent, clicks on unknown notices are kept until the answers are in.
+    int sending_ = 0;
+    QSet<uint> invokedEarly_;
+};
