@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QString>
 
@@ -17,11 +18,17 @@ inline QDBusConnection dbusConnection(const QString &busAddress)
                                 : QDBusConnection::connectToBus(busAddress, busAddress);
 }
 
-// Sends the call without waiting; done(reply) runs later on context's thread, with the answer or
-// the error (no such service, an error reply, no answer in time, no bus at all).
+// Sends the call without waiting; done(answer) runs later on context's thread, with the reply or
+// the error (no such service, an error reply, no answer in time). Without a bus to send it on,
+// done runs at once with an error: such a call would never finish.
 template <typename Done>
 void callAsync(const QDBusConnection &bus, const QDBusMessage &call, QObject *context, Done done)
 {
+    if (!bus.isConnected()) {
+        done(QDBusPendingCall::fromError(
+            QDBusMessage::createError(QDBusError::Disconnected, QStringLiteral("no session bus"))));
+        return;
+    }
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kDBusTimeoutMs), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
                      [watcher, done = std::move(done)] {

@@ -33,10 +33,6 @@ DBusNotifier::DBusNotifier(const QString &busAddress, QObject *parent)
 void DBusNotifier::notify(const Notice &notice)
 {
     QDBusConnection bus = dbusConnection(busAddress_);
-    if (!bus.isConnected()) {
-        fallback_(notice);
-        return;
-    }
     if (!listening_) {
         // Only the notification server's own signals count, whatever its unique name.
         bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,

@@ -52,12 +52,11 @@ void DBusSessionLogout::requestLogout()
 
 void DBusSessionLogout::askFrom(int manager)
 {
-    const QDBusConnection bus = dbusConnection(busAddress_);
-    if (manager >= logoutCalls().size() || !bus.isConnected()) {
+    if (manager >= logoutCalls().size()) {
         launcher_.launch(logoffCommand());
         return;
     }
-    callAsync(bus, logoutCalls().at(manager), this, [this, manager](const QDBusPendingCall &answer) {
+    callAsync(dbusConnection(busAddress_), logoutCalls().at(manager), this, [this, manager](const QDBusPendingCall &answer) {
         if (answer.isError())
             askFrom(manager + 1);
     });

@@ -5,12 +5,15 @@
 // output: "KEY Method|argument|argument...". "ready" follows start-up.
 //   dbus_standin SERVICE...
 // SERVICE: notify (a notification server with actions), notify-plain (without actions),
-// notify-cancel (with actions; "Cancel" is chosen on every notice at once), gnome, kde, plasma,
-// xfce (session managers), or one of them followed by "!" (answers every call with an error).
+// notify-cancel ("Cancel" is chosen on every notice 0.1 s after it is shown),
+// notify-cancel-early (... reported even before the answer to Notify), notify-default (the
+// notice's body is clicked instead), gnome, kde, plasma, xfce
+// (session managers), or one of them followed by "!" (refuses Notify or Logout with an error).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -32,24 +35,29 @@ public:
     {
         if (m.interface() != QLatin1String(s_.interface))
             return false;
-        if (mode_.endsWith('!'))
-            return bus.send(m.createErrorReply(QDBusError::AccessDenied, "refused"));
         if (m.member() == QLatin1String("GetCapabilities"))
             return bus.send(m.createReply(mode_ == QLatin1String("notify-plain")
                                               ? QStringList{"body"} : QStringList{"body", "actions"}));
         if (m.member() != QLatin1String(s_.method) || m.signature() != QLatin1String(s_.signature))
             return false;
+        if (mode_.endsWith('!'))
+            return bus.send(m.createErrorReply(QDBusError::AccessDenied, "refused"));
         QStringList line{m.member()};
         for (const QVariant &a : m.arguments())
             line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.toString());
         std::printf("%s %s\n", s_.key, qPrintable(line.join('|')));
         std::fflush(stdout);
         const uint id = ++count_;
+        const QString key = mode_.endsWith(QLatin1String("default")) ? "default" : "cancel";
+        const auto click = [this, bus, id, key] {
+            for (uint target : {id + 100, id}) // on another application's notice first
+                bus.send(QDBusMessage::createSignal(s_.path, s_.interface, "ActionInvoked") << target << key);
+        };
+        if (mode_ == QLatin1String("notify-cancel-early")) // reported before the answer below
+            click();
         bus.send(m.createReply(s_.key == QLatin1String("notify") ? QVariantList{id} : QVariantList{}));
-        if (mode_ == QLatin1String("notify-cancel"))
-            for (uint target : {id + 100, id}) // another application's notice first
-                bus.send(QDBusMessage::createSignal(s_.path, s_.interface, "ActionInvoked")
-                         << target << QStringLiteral("cancel"));
+        if (mode_ == QLatin1String("notify-cancel") || mode_ == QLatin1String("notify-default"))
+            QTimer::singleShot(100, click); // a moment later, as a person would
         return true;
     }
 private:
