@@ -224,8 +224,9 @@ void Scheduler::tick()
     // The exact-time schedules: the seconds after the furthest one evaluated, up to this one.
     int span = 1; // first tick, a long jump forward, or a large step back: this second only
     if (exactMark_ >= 0) {
+        // Back on the mark itself ahead is 0: nothing new to evaluate either.
         const int ahead = forward(exactMark_, current);
-        if (ahead == 0 || ahead >= kSecondsPerDay - kMaxBackStepSeconds)
+        if (ahead >= kSecondsPerDay - kMaxBackStepSeconds)
             span = 0; // a small step back: quiet until the clock passes the mark again
         else if (ahead <= kMaxCatchUpSeconds)
             span = ahead;

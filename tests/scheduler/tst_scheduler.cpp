@@ -134,10 +134,11 @@ void TstScheduler::tick_data()
     row("gap 300 catches up", "22:30:00,,,, 1000 22:29:59 22:34:59", "22:34:59 shutdown");
     row("gap 301: current second only", "22:30:00,22:35:00,,, 1100 22:29:59 22:35:00", "22:35:00 logoff");
     row("late across midnight", "23:59:59,00:00:00,,, 1100 23:59:58 00:00:02", "00:00:02 shutdown,00:00:02 logoff");
-    row("10 s back: no second notice or launch", "N 22:30:00,,,, 1000 22:29:59 22:30:00 22:30:05 22:29:55 "
-        "22:30:00 22:30:06", "22:29:59 S1 " + shut + "22:30 (in 1 second).,22:30:00 shutdown");
+    row("10 s back: no second notice or launch", "N 22:30:00,,,, 1000 22:29:59 22:30:00 22:29:50 22:30:00 22:30:01",
+        "22:29:59 S1 " + shut + "22:30 (in 1 second).,22:30:00 shutdown");
     row("summer time ends, 03:00 back to 02:00", "02:30:00,03:00:00,,02:10:00,02:20:00 1101L 02:30:00 "
         "02:59:59 02:00:00 02:15:00 02:30:00 02:59:59 03:00:00", "02:30:00 shutdown,02:15:00 logoff,03:00:00 logoff");
+    row("3 h back: held", "08:00:00,,,, 1000 08:00:00 05:00:00 07:59:59 08:00:00", "08:00:00 shutdown");
     row("4 h back: as before", "08:00:00,,,, 1000 08:00:00 08:00:01 04:00:01 07:59:59 08:00:00",
         "08:00:00 shutdown,08:00:00 shutdown");
     row("block bounds strict", ",,,13:00:00,14:00:00 0001S 12:59:59 13:00:00 13:00:01 13:59:59 14:00:00 14:00:01",
@@ -163,16 +164,16 @@ void TstScheduler::tick_data()
         + block + "22:35 until 23:00 by logging you off.");
     row("late tick catches the notice up", "N 22:30:00,,,, 1000 22:28:30 22:29:45 22:29:46 22:30:00",
         "22:29:45 S15 " + shut + "22:30 (in 15 seconds).,22:30:00 shutdown");
-    row("late tick past the second: no notice", "N ,22:30:00,,, 0100 22:28:59 22:30:02", "22:30:02 logoff");
+    row("late tick onto the second: no notice", "N ,22:30:00,,, 0100 22:28:59 22:30:00", "22:30:00 logoff");
     row("armed inside the lead", "N ,22:30:00,,, 0000 22:29:00 0100 22:29:59 22:30:00",
         "22:29:59 L1 " + logOff + "22:30 (in 1 second).,22:30:00 logoff");
     row("ticked again: once; new time or day: again", "N 22:30:00,,,, 1000 22:29:30 0000 22:29:31 1000 22:29:32 "
         "22:31:00,,,, 22:29:33 22:30:00 12:00:00 22:30:00", "22:29:30 S30 " + shut + "22:30 (in 30 seconds).,"
         "22:30:00 S60 " + shut + "22:31 (in 60 seconds).,22:30:00 S60 " + shut + "22:31 (in 60 seconds).");
     row("exact-time logoff stays gentle", "G ,22:30:00,,, 0100 22:30:00 22:30:31", "22:30:00 gentle");
-    row("block: gentle, forced after 30 s, gentle again", "G ,,,13:00:00,14:00:00 0001L 13:00:01 13:00:30 "
-        "13:00:31 13:00:32 0000 13:00:33 0001L 13:00:34",
-        "13:00:01 gentle,13:00:30 gentle,13:00:31 logoff,13:00:32 logoff,13:00:34 gentle");
+    row("block: gentle, forced after 30 s, gentle again", "G ,,,13:00:00,14:00:00 0001L 13:00:01 13:00:25 13:00:15 "
+        "13:00:19 13:00:20 13:00:21 0000 13:00:22 0001L 13:00:23", "13:00:01 gentle,13:00:25 gentle,13:00:15 gentle,"
+        "13:00:19 gentle,13:00:20 logoff,13:00:21 logoff,13:00:23 gentle");
     row("tip: armed schedules in order", "22:30:00,22:31:00,07:00:00,23:00:00,06:00:00 1111SL ? 2111S ? 0001L ? "
         "1010 ?", "tip:Shutdown at 22:30|Logoff at 22:31|Program at 07:00|Block 23:00–06:00 (shut down, log off),"
         "tip:Logoff at 22:31|Program at 07:00|Block 23:00–06:00 (shut down),tip:Block 23:00–06:00 (log off),"

@@ -126,12 +126,13 @@ private slots:
         QTest::addColumn<int>("cancel"); // the kind of notice cancelled, -1 none
         QTest::addColumn<QString>("checks"); // Check1 Check2 Check4 after
         QTest::addColumn<QString>("tip");
-        const QString all = "Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3 Combo7=23 Combo8=15 "
-                            "Combo10=6 Combo9=0 Command5 Option2 Check1=1 Check2=1 Check4=1";
+        const QString setBlock = "Check4=1 Option2 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5";
+        const QString all = setBlock + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
         const QString block = "Block 23:15–06:00 (log off)";
         QTest::newRow("no time yet") << "Check1=1 Check2=1" << -1 << "110" << "Horalux";
-        QTest::newRow("ticked, then Set Hour") << "Check1=1 Combo1=22 Combo2=30 Command2" << -1 << "100"
-                                               << "Horalux|Shutdown at 22:30";
+        QTest::newRow("ticked, then block Set Hour") << setBlock << -1 << "001" << "Horalux|" + block;
+        QTest::newRow("ticked, then Set Hour") << all << -1 << "111"
+                                               << "Horalux|Shutdown at 22:30|Logoff at 23:00|" + block;
         QTest::newRow("Cancel shutdown") << all << 0 << "011" << "Horalux|Logoff at 23:00|" + block;
         QTest::newRow("Cancel logoff") << all << 1 << "101" << "Horalux|Shutdown at 22:30|" + block;
         QTest::newRow("Cancel block") << all << 2 << "110" << "Horalux|Shutdown at 22:30|Logoff at 23:00";
