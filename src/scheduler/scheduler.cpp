@@ -7,6 +7,7 @@
 #include "scheduler/notifier.h"
 #include "scheduler/session_logout.h"
 
+#include <QDateTime>
 #include <QTime>
 
 namespace {
@@ -204,35 +205,47 @@ void Scheduler::logoffInBlock(bool due, int elapsed)
     logout_->requestLogout();
 }
 
+bool Scheduler::isSmallStepBack(int from, qint64 fromDay, int to, qint64 toDay)
+{
+    if (fromDay < 0 || toDay < 0)
+        return forward(from, to) >= kSecondsPerDay - kMaxBackStepSeconds;
+    const qint64 back = (fromDay - toDay) * kSecondsPerDay + from - to;
+    return back > 0 && back <= kMaxBackStepSeconds;
+}
+
 void Scheduler::tick()
 {
     // The clock once, then the inputs once: every check below sees the same second and the
     // same window state.
-    const QTime now = clock_.now();
+    const QDateTime stamp = clock_.nowWithDate();
+    const QTime now = stamp.isValid() ? stamp.time() : clock_.now();
     if (!now.isValid())
         return;
     const int current = now.msecsSinceStartOfDay() / 1000;
-    if (current == lastSecond_)
+    const qint64 day = stamp.isValid() ? stamp.date().toJulianDay() : -1;
+    if (current == lastSecond_ && day == lastDay_)
         return; // this second has already been evaluated
 
     // How far the clock moved since the last tick; a small step back counts as a tick's second.
-    int elapsed = lastSecond_ < 0 ? 1 : forward(lastSecond_, current);
-    if (elapsed >= kSecondsPerDay - kMaxBackStepSeconds)
-        elapsed = 1;
+    const int elapsed = lastSecond_ < 0 || isSmallStepBack(lastSecond_, lastDay_, current, day)
+            ? 1
+            : forward(lastSecond_, current);
     lastSecond_ = current;
+    lastDay_ = day;
 
     // The exact-time schedules: the seconds after the furthest one evaluated, up to this one.
     int span = 1; // first tick, a long jump forward, or a large step back: this second only
     if (exactMark_ >= 0) {
-        // Back on the mark itself ahead is 0: nothing new to evaluate either.
         const int ahead = forward(exactMark_, current);
-        if (ahead >= kSecondsPerDay - kMaxBackStepSeconds)
-            span = 0; // a small step back: quiet until the clock passes the mark again
-        else if (ahead <= kMaxCatchUpSeconds)
+        if (isSmallStepBack(exactMark_, markDay_, current, day) || (ahead == 0 && day == markDay_))
+            span = 0; // quiet until the clock passes the mark again
+        else if (ahead > 0 && ahead <= kMaxCatchUpSeconds)
             span = ahead;
     }
-    if (span > 0)
+    if (span > 0) {
         exactMark_ = current;
+        markDay_ = day;
+    }
 
     const ArmingInputs in = inputs_ ? inputs_() : ArmingInputs{};
 

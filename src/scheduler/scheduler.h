@@ -81,6 +81,10 @@ public:
 private:
     // Seconds of the day (0..86399) of a clock text "HH:MM:SS"; -1 when the text is not one.
     static int secondOfDay(const QString &clockText);
+    // Whether the clock, now at second `to` of day `toDay`, stands at most kMaxBackStepSeconds
+    // behind second `from` of day `fromDay`. Days are -1 where unknown: then the time of day
+    // alone decides.
+    static bool isSmallStepBack(int from, qint64 fromDay, int to, qint64 toDay);
     // Whether the block window is armed and has a second at which it can fire.
     bool blockArmed(const ArmingInputs &in) const;
     // Gives the notice of one schedule when its lead has come and this occurrence has had none.
@@ -98,10 +102,12 @@ private:
     QString ProgramTime;
     QString BlockFrom;
     QString BlockUntil;
-    // The last clock second evaluated, -1 before the first tick.
+    // The last clock second evaluated, -1 before the first tick, and its day (-1: unknown).
     int lastSecond_ = -1;
-    // The furthest second evaluated for the exact-time schedules and the notices.
+    qint64 lastDay_ = -1;
+    // The furthest second evaluated for the exact-time schedules and the notices, and its day.
     int exactMark_ = -1;
+    qint64 markDay_ = -1;
     // Per notice kind, the trigger already announced while its lead lasts.
     QString noticed_[3];
     // Seconds since the first gentle logoff of this stay in the block window; -1: none yet.

@@ -21,11 +21,20 @@ namespace {
 
 const QString kProgram = QStringLiteral("/opt/my tools/run it; $(x) --now");
 
+// Knows the date only after a time given as "day@HH:mm:ss".
 class FakeClock final : public Clock {
 public:
     QTime now() const override { return time; }
-    void set(const QString &t) { time = QTime::fromString(t, t.size() > 8 ? "HH:mm:ss.zzz" : "HH:mm:ss"); }
+    QDateTime nowWithDate() const override { return date.isValid() ? QDateTime(date, time) : QDateTime(); }
+    void set(QString t)
+    {
+        if (t.contains('@'))
+            date = QDate(2026, 10, 24).addDays(t.section('@', 0, 0).toInt());
+        t = t.section('@', -1);
+        time = QTime::fromString(t, t.size() > 8 ? "HH:mm:ss.zzz" : "HH:mm:ss");
+    }
     QTime time;
+    QDate date;
 };
 
 // Records, as "HH:mm:ss what": each launch (shutdown, logoff, program for kProgram unchanged,
@@ -136,10 +145,13 @@ void TstScheduler::tick_data()
     row("late across midnight", "23:59:59,00:00:00,,, 1100 23:59:58 00:00:02", "00:00:02 shutdown,00:00:02 logoff");
     row("10 s back: no second notice or launch", "N 22:30:00,,,, 1000 22:29:59 22:30:00 22:29:50 22:30:00 22:30:01",
         "22:29:59 S1 " + shut + "22:30 (in 1 second).,22:30:00 shutdown");
-    row("summer time ends, 03:00 back to 02:00", "02:30:00,03:00:00,,02:10:00,02:20:00 1101L 02:30:00 "
-        "02:59:59 02:00:00 02:15:00 02:30:00 02:59:59 03:00:00", "02:30:00 shutdown,02:15:00 logoff,03:00:00 logoff");
-    row("3 h back: held", "08:00:00,,,, 1000 08:00:00 05:00:00 07:59:59 08:00:00", "08:00:00 shutdown");
-    row("4 h back: as before", "08:00:00,,,, 1000 08:00:00 08:00:01 04:00:01 07:59:59 08:00:00",
+    row("summer time ends, 03:00 back to 02:00", "02:30:00,03:00:00,,02:10:00,02:20:00 1101L 1@02:30:00 "
+        "1@02:59:59 1@02:00:00 1@02:15:00 1@02:30:00 1@02:59:59 1@03:00:00",
+        "02:30:00 shutdown,02:15:00 logoff,03:00:00 logoff");
+    row("asleep 23 h: no step back", "22:00:00,,,, 1000 1@22:00:05 2@21:59:59 2@22:00:00 3@22:00:00",
+        "22:00:00 shutdown,22:00:00 shutdown");
+    row("3 h back: held", "08:00:00,,,, 1000 1@08:00:00 1@05:00:00 1@07:59:59 1@08:00:00", "08:00:00 shutdown");
+    row("4 h back: as before", "08:00:00,,,, 1000 1@08:00:00 1@08:00:01 1@04:00:01 1@07:59:59 1@08:00:00",
         "08:00:00 shutdown,08:00:00 shutdown");
     row("block bounds strict", ",,,13:00:00,14:00:00 0001S 12:59:59 13:00:00 13:00:01 13:59:59 14:00:00 14:00:01",
         "13:00:01 shutdown,13:59:59 shutdown");
