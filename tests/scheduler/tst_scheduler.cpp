@@ -46,10 +46,9 @@ public:
     explicit Recorder(const Clock &clock) : clock_(clock) {}
     bool launch(const QString &line) override
     {
-        record(line == shutdownCommand() ? "shutdown"
-                       : line == logoffCommand() ? "logoff"
-                       : line == kProgram        ? "program"
-                                                 : line);
+        const QHash<QString, QString> names{{shutdownCommand(), "shutdown"}, {logoffCommand(), "logoff"},
+                                            {kProgram, "program"}};
+        record(names.value(line, line));
         return line != kProgram;
     }
     void requestLogout() override { record("gentle"); }
