@@ -31,6 +31,11 @@ void SysTray::setContextMenu(QMenu *menu)
     icon_->setContextMenu(menu);
 }
 
+void SysTray::setArmedSchedules(const QStringList &lines)
+{
+    icon_->setToolTip((QStringList(kTip) << lines).join(QLatin1Char('\n')));
+}
+
 bool SysTray::isAvailable() const
 {
     return available_();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -26,6 +27,9 @@ public:
     bool intray() const { return intray_; }
 
     void setContextMenu(QMenu *menu);
+
+    // The icon's tip: kTip, then one line per armed schedule.
+    void setArmedSchedules(const QStringList &lines);
 
     // Whether the desktop has a notification area at all. By default the system is asked
     // (QSystemTrayIcon::isSystemTrayAvailable()); tests put their own answer in its place.

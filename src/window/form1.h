@@ -105,6 +105,11 @@ private:
     void leave_Click();
     void cSysTray1_RestoreRequest();
 
+    // The tray tip follows every arming input and trigger time; a notice's "Cancel" unticks
+    // its schedule's box as a click would.
+    void watchArming();
+    void refreshTip();
+
     // The steps the three "Set Hour" buttons share: with both boxes chosen, the time is set
     // with setTime, the two texts are written under their keys and the outcome is shown;
     // otherwise the user is asked to choose both and nothing changes.
@@ -118,4 +123,5 @@ private:
     SettingsStore &settings_;
     Dialogs &CommonDialog1;
     Scheduler scheduler_;
+    Notifier *notifier_;
 };
