@@ -3,18 +3,20 @@
 # End to end: the built program, unchanged, on a private Xvfb display with trayer as the
 # notification area, driven with xdotool the way a person uses it.
 #
-#   e2e.sh HORALUX_BINARY ARTIFACT_DIR
+#   e2e.sh HORALUX_BINARY ARTIFACT_DIR DBUS_STANDIN
 #
 # The program's clock is moved with faketime (a relative offset, so the commands it starts see
 # the same clock). Recording stand-ins for systemctl and loginctl come first on PATH: the real
 # commands are never reached. The copy of the program lives in a temporary folder, where it keeps
-# its settings file; HOME is temporary too.
+# its settings file; HOME is temporary too. The session bus is a private one, where the D-Bus
+# stand-in plays the notification server and records every notice.
 #
-# First run (clock starts at 10:14:25):
-#   - shutdown at 10:15, "Activated"; logoff at 10:17, not armed; a program (a path with a
-#     space, chosen with "Browse") at 10:15, its box ticked;
+# First run (clock starts at 10:13:45):
+#   - shutdown at 10:15, "Activated" before 10:13:59; logoff at 10:17, not armed; a program (a
+#     path with a space, chosen with "Browse") at 10:15, its box ticked;
 #   - block 10:15 to 10:16 with "Logoff", "Activated", the question answered Yes;
 #   - "Start on system Tray" ticked, "Save"; then "Minimize to tray" from the menu;
+#   - the notification server gets the shutdown's notice once, with 60 seconds left and "Cancel";
 #   - the shutdown stand-in and the program each run exactly once, within one second after
 #     10:15:00, while the window is in the tray; the block stand-in first runs in 10:15:01,
 #     then once a second;
@@ -32,6 +34,7 @@ set -uo pipefail
 binary=$(readlink -f "$1")
 artifacts=$(mkdir -p "$2" && cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+standin=$(readlink -f "$3")
 
 for tool in trayer xdotool xwininfo xdpyinfo faketime import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
@@ -48,6 +51,13 @@ if ! xs_start_x "$work"; then
     exit 77
 fi
 xs_start_tray || die "trayer did not start"
+dbus-daemon --config-file="$here/private_bus.conf" --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+XS_PIDS+=($!)
+xs_wait 10 test -s "$work/bus" || die "the private session bus did not start"
+export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus")
+"$standin" notify >"$work/notices.log" 2>&1 &
+XS_PIDS+=($!)
+xs_wait 10 grep -q ready "$work/notices.log" || die "the stand-in notification server did not start"
 
 # --- the program's private world ---
 export TZ=UTC
@@ -112,7 +122,7 @@ sod() { local h m s; IFS=: read -r h m s <<<"$1"; echo $(( 10#$h * 3600 + 10#$m 
 
 # ================= first run =================
 log1=$work/calls-run1.log; : >"$log1"
-start_program 10:14:25 "$log1"
+start_program 10:13:45 "$log1"
 locate_window
 pass "window \"Horalux\" shown, 627 pixels wide, client area 221 high"
 tray_icon_present && fail "tray icon shown at start, though not started in the tray"
@@ -120,6 +130,8 @@ tray_icon_present && fail "tray icon shown at start, though not started in the t
 pick "${C1[@]}" 10; pick "${C2[@]}" 15
 click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set"
 click "${CHECK1[@]}"
+now=$(fake_now)
+(( $(sod "$now") < $(sod 10:13:59) )) || die "arming the shutdown took too long: the program's clock is already at $now"
 pick "${C3[@]}" 10; pick "${C4[@]}" 17
 click "${SET_LOGOFF[@]}"; answer Return "logoff time set"
 pick "${C6[@]}" 10; pick "${C5[@]}" 15
@@ -194,6 +206,10 @@ for t in "${shut[@]}"; do
         && pass "shutdown at $t s of the day, within one second after 10:15:00" \
         || fail "shutdown at $t s of the day, not within [10:15:00, 10:15:01)"
 done
+mapfile -t notices < <(grep -F '|Shutdown at 10:15|' "$work/notices.log")
+[[ ${#notices[@]} == 1 && ${notices[0]} == *"at 10:15 (in 60 seconds).|cancel,Cancel|"* ]] \
+    && pass "the notification server got the shutdown's notice once, 60 seconds ahead, with \"Cancel\"" \
+    || fail "shutdown notices received: ${notices[*]:-none}; expected one, 60 seconds ahead, with \"Cancel\""
 mapfile -t prog < <(times_of "$log1" program)
 if (( ${#prog[@]} == 1 )) && awk -v t="${prog[0]}" -v a="$t0" 'BEGIN { exit !(t >= a && t < a + 1) }'; then
     pass "the chosen program (a path with a space) started once, within one second after 10:15:00"
