@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the screenshots shown in the README from the built program, under a private Xvfb with
 # trayer as the notification area:  docs/make_screenshots.sh [BUILD_DIR]
-# Writes docs/window.png, docs/options-menu.png and docs/tray-menu.png. Nothing is armed; the
-# settings file lives in a temporary copy of the program's folder.
+# Writes docs/window.png, docs/options-menu.png and docs/tray-menu.png, with nothing armed, and
+# docs/notice.png: the notice of a shutdown at 22:30 as xfce4-notifyd shows it (install it for
+# this picture: apt-get install xfce4-notifyd). The settings file lives in a temporary copy of
+# the program's folder, and the shutdown command is a stand-in that does nothing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${HORALUX_BUILD_DIR:-$root/build}}
@@ -20,6 +22,7 @@ for cmd in systemctl loginctl xdg-open; do printf '#!/bin/sh\n' >"$work/bin/$cmd
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config PATH=$work/bin:$PATH LANG=C.UTF-8
 "$work/app/horalux" >"$work/horalux.log" 2>&1 &
 XS_PIDS+=($!)
+app=$!
 source "$root/tests/desktop/drive.sh"
 locate_window
 # A shutdown at 22:30 and a block from 23:00 to 06:00, chosen but not armed.
@@ -44,4 +47,28 @@ sleep 0.6
 import -window root -crop 200x80+0+688 +repage "$work/tray.png"
 convert "$work/tray.png" -fill '#5b6f84' -draw 'color 199,0 floodfill' "$root/docs/tray-menu.png"
 xdotool key Escape
-echo "wrote docs/window.png docs/options-menu.png docs/tray-menu.png"
+xs_stop "$app"
+
+# The notice: a private session bus, which starts the notification server on demand and lets it
+# find the program's icon; the program's clock starts at 22:28:48, so the shutdown armed for
+# 22:30 is announced at 22:29:00.
+mkdir -p "$work/share/icons/hicolor/48x48/apps"
+cp "$root/data/icons/horalux-48.png" "$work/share/icons/hicolor/48x48/apps/horalux.png"
+export XDG_DATA_DIRS=$work/share:/usr/local/share:/usr/share
+dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+XS_PIDS+=($!)
+xs_wait 10 test -s "$work/bus"
+export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus")
+FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "@$(date +%F) 22:28:48" "$work/app/horalux" >>"$work/horalux.log" 2>&1 &
+XS_PIDS+=($!)
+locate_window
+pick "${C1[@]}" 22; pick "${C2[@]}" 30
+click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set"
+click "${CHECK1[@]}"
+xdotool mousemove 0 0
+xs_wait 30 xs_viewable xfce4-notifyd || die "no notice shown: is xfce4-notifyd installed?"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$(xs_window_id xfce4-notifyd)")"
+import -window root -crop "$(( WIDTH + 24 ))x$(( HEIGHT + 24 ))+$(( X - 12 ))+$(( Y - 12 ))" +repage "$work/notice.png"
+convert "$work/notice.png" -fill '#5b6f84' -draw 'color 0,0 floodfill' "$root/docs/notice.png"
+echo "wrote docs/window.png docs/options-menu.png docs/tray-menu.png docs/notice.png"
