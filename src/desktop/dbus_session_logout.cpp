@@ -27,10 +27,10 @@ const QList<QDBusMessage> &logoutCalls()
         logoutCall("org.gnome.SessionManager", "/org/gnome/SessionManager",
                    "org.gnome.SessionManager", "Logout", {1u}),
         // KDE Plasma 5: logout(confirm, type, mode), all 0: no confirmation, just log out.
+        // ksmserver hands the logout on to Plasma's shutdown helper (org.kde.Shutdown); that
+        // helper is started by the bus on demand rather than running, so it is not asked itself.
         logoutCall("org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout",
                    {0, 0, 0}),
-        // KDE Plasma's shutdown helper, where it is running: logs out without asking.
-        logoutCall("org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown", "logout", {}),
         // Xfce: Logout(show_dialog, allow_save).
         logoutCall("org.xfce.SessionManager", "/org/xfce/SessionManager",
                    "org.xfce.Session.Manager", "Logout", {false, true}),

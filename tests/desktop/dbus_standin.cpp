@@ -7,7 +7,7 @@
 // SERVICE: notify (a notification server with actions), notify-plain (without actions),
 // notify-cancel ("Cancel" is chosen on every notice 0.1 s after it is shown),
 // notify-cancel-early (... reported even before the answer to Notify), notify-default (the
-// notice's body is clicked instead), gnome, kde, plasma, xfce
+// notice's body is clicked instead), gnome, kde, xfce
 // (session managers), or one of them followed by "!" (refuses Notify or Logout with an error).
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -23,7 +23,6 @@ static const Service kServices[] = {
      "org.freedesktop.Notifications", "Notify", "susssasa{sv}i"},
     {"gnome", "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "Logout", "u"},
     {"kde", "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", "iii"},
-    {"plasma", "org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown", "logout", ""},
     {"xfce", "org.xfce.SessionManager", "/org/xfce/SessionManager", "org.xfce.Session.Manager", "Logout", "bb"},
 };
 
@@ -46,7 +45,6 @@ public:
         for (const QVariant &a : m.arguments())
             line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.toString());
         std::printf("%s %s\n", s_.key, qPrintable(line.join('|')));
-        std::fflush(stdout);
         const uint id = ++count_;
         const QString key = mode_.endsWith(QLatin1String("default")) ? "default" : "cancel";
         const auto click = [this, bus, id, key] {
@@ -75,7 +73,7 @@ int main(int argc, char *argv[])
             if (mode.startsWith(QLatin1String(s.key)) &&
                 (!bus.registerVirtualObject(s.path, new StandIn(s, mode)) || !bus.registerService(s.name)))
                 return 1;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line at once
     std::puts("ready");
-    std::fflush(stdout);
     return app.exec();
 }
