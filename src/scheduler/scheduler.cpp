@@ -149,10 +149,9 @@ void Scheduler::noticeIfDue(Notice::Kind kind, bool armed, int current, const Ar
     }
     // One notice per trigger, even when its box is unticked and ticked again; a changed time
     // is a new occurrence.
-    const QString occurrence = kind == Notice::Kind::Block ? trigger + BlockUntil : trigger;
-    if (!armed || !notifier_ || given == occurrence)
+    if (!armed || !notifier_ || given == trigger)
         return;
-    given = occurrence;
+    given = trigger;
 
     Notice notice;
     notice.kind = kind;

@@ -131,6 +131,8 @@ private slots:
         const QString block = "Block 23:15–06:00 (log off)";
         QTest::newRow("no time yet") << "Check1=1 Check2=1" << -1 << "110" << "Horalux";
         QTest::newRow("ticked, then block Set Hour") << setBlock << -1 << "001" << "Horalux|" + block;
+        QTest::newRow("option chosen last") << "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5 Option1"
+                                            << -1 << "001" << "Horalux|Block 23:15–06:00 (shut down)";
         QTest::newRow("ticked, then Set Hour") << all << -1 << "111"
                                                << "Horalux|Shutdown at 22:30|Logoff at 23:00|" + block;
         QTest::newRow("Cancel shutdown") << all << 0 << "011" << "Horalux|Logoff at 23:00|" + block;
