@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
   fonts-liberation
   xvfb xauth x11-utils xdotool trayer faketime imagemagick
   desktop-file-utils appstream file dpkg-dev

@@ -110,7 +110,7 @@ private:
     // otherwise the user is asked to choose both and nothing changes.
     void setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTime)(const QString &),
                  const char *hourKey, const char *minuteKey, const QString &success);
-    // Writes the keys in order; every key is tried. The first failure's reason, or empty.
+    // Writes the keys together, under one lock: all or none. Why they were not written, or empty.
     QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
     // The confirmation for a "Set Hour" or "Save": the success text, or why nothing was saved.
     void confirm(const QString &success, const QString &failure, const QString &error);
