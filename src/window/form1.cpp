@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <cmath>
+
 namespace {
 
 // Places and sizes are kept in twips, as the layout was drawn; 15 twips make a pixel at 96
@@ -171,7 +173,6 @@ void Form1::buildControls()
     Label7 = label(Frame3, "Label7", QStringLiteral("Time:"), twips(120, 240, 615, 255));
     Label8 = label(Frame3, "Label8", QStringLiteral(":"), twips(1440, 240, 135, 255));
     Check3 = check(Frame3, "Check3", QString(), twips(120, 720, 255, 255));
-    Check3->setAccessibleName(QStringLiteral("Check3"));
     Text1 = place<QLineEdit>(Frame3, "Text1", twips(360, 720, 3015, 285));
     Text1->setReadOnly(true);
     Text1->setEnabled(false);
@@ -228,12 +229,7 @@ void Form1::buildControls()
 
     Label14 = label(client, "Label14", QStringLiteral("Horalux - keeps time for you"),
                     twips(2640, 3000, 2175, 255));
-    {
-        // Drawn in the colour of a window border, as a quiet credit line.
-        QPalette p = Label14->palette();
-        p.setColor(QPalette::WindowText, p.color(QPalette::Dark));
-        Label14->setPalette(p);
-    }
+    tintCredit();
 
     txtf2 = place<QLineEdit>(client, "txtf2", twips(3360, 2160, 1215, 285));
     txtf2->setText(QStringLiteral("Text2"));
@@ -245,6 +241,43 @@ void Form1::buildControls()
         Option2,  Command5, Check4,   Combo9,   Combo10, Check5,   Command6, Check6};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    // What a screen reader says: each control by what it sets. Frames would give all the boxes
+    // of a schedule one name, and four buttons share the caption "Set Hour".
+    const struct {
+        QWidget *control;
+        const char *name, *description;
+    } spoken[] = {
+        {Check1, "Shutdown activated", "Shut the computer down at the set time"},
+        {Combo1, "Shutdown hour", "The hour of the shutdown time"},
+        {Combo2, "Shutdown minute", "The minute of the shutdown time"},
+        {Command2, "Set the shutdown time", "Sets and saves the chosen shutdown hour and minute"},
+        {Check2, "Logoff activated", "Log off at the set time"},
+        {Combo3, "Logoff hour", "The hour of the logoff time"},
+        {Combo4, "Logoff minute", "The minute of the logoff time"},
+        {Command3, "Set the logoff time", "Sets and saves the chosen logoff hour and minute"},
+        {Check3, "Program activated", "Start the chosen program at the set time"},
+        {Text1, "Program to start", "The command line of the program started at the set time"},
+        {Combo6, "Program hour", "The hour at which the program starts"},
+        {Combo5, "Program minute", "The minute at which the program starts"},
+        {Command4, "Set the program time", "Sets and saves the chosen program hour and minute"},
+        {Combo7, "Block start hour", "The hour at which the block begins"},
+        {Combo8, "Block start minute", "The minute at which the block begins"},
+        {Combo10, "Block end hour", "The hour at which the block ends"},
+        {Combo9, "Block end minute", "The minute at which the block ends"},
+        {Check4, "Block activated", "Keep the computer unusable between the block's start and end"},
+        {Option1, "Block by shutting down", "During the block, shut the computer down"},
+        {Option2, "Block by logging off", "During the block, log off"},
+        {Command5, "Set the block time", "Sets and saves the chosen block start and end"},
+        {Command1, "Browse", "Choose the program to start"},
+        {Check6, "Start on system Tray", "Start hidden in the notification area"},
+        {Check5, "Set this settings for every day of the week", "Restore the chosen times at start"},
+        {Command6, "Save", "Saves the two start-up options"},
+    };
+    for (const auto &s : spoken) {
+        s.control->setAccessibleName(QLatin1String(s.name));
+        s.control->setAccessibleDescription(QLatin1String(s.description));
+    }
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -329,6 +362,41 @@ void Form1::applyFont(const QFont &font)
         w->setFont(font);
     for (QLabel *l : {Label1, Label4, Label7, Label10, Label12})
         l->setFont(bold);
+}
+
+// The credit line is muted: the window's text colour blended into its background, as far as
+// still keeps a contrast of at least 3:1 with it, in light and dark palettes alike.
+void Form1::tintCredit()
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](float v) {
+            return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+        };
+        return 0.2126f * channel(c.redF()) + 0.7152f * channel(c.greenF()) + 0.0722f * channel(c.blueF());
+    };
+    const QPalette window = palette();
+    const QColor text = window.color(QPalette::WindowText);
+    const QColor back = window.color(QPalette::Window);
+    const float lb = luminance(back);
+    QColor muted = text;
+    for (float share = 0.5f; share < 1.0f; share += 0.05f) {
+        muted = QColor::fromRgbF(text.redF() * share + back.redF() * (1 - share),
+                                 text.greenF() * share + back.greenF() * (1 - share),
+                                 text.blueF() * share + back.blueF() * (1 - share));
+        const float lm = luminance(muted);
+        if ((std::max(lm, lb) + 0.05f) / (std::min(lm, lb) + 0.05f) >= 3.05f)
+            break;
+    }
+    QPalette p = Label14->palette();
+    p.setColor(QPalette::WindowText, muted);
+    Label14->setPalette(p);
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && Label14)
+        tintCredit();
 }
 
 ArmingInputs Form1::armingInputs() const

@@ -70,7 +70,7 @@ public:
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6;
     QRadioButton *Option1, *Option2;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
-        *Label10, *Label11, *Label12, *Label13, *Label14;
+        *Label10, *Label11, *Label12, *Label13, *Label14 = nullptr;
     QLineEdit *Text1, *txtf2;
     TickTimer *Timer1;
     SysTray *cSysTray1;
@@ -84,12 +84,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
     void buildMenus();
     void fitFont();
     void applyFont(const QFont &font);
+    void tintCredit();
 
     // Commands behind the buttons.
     void Command1_Click(); // Browse

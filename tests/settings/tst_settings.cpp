@@ -380,7 +380,7 @@ void TstSettings::randomFilesKeepOtherLines()
                                     "=x", "   ", "[settings]", "[ Settings ]", "[other]", "[settings2]", "s"};
     const QList<QByteArray> values = {"", "07", "a  b", "x=y;z", "\"", "'a", "h\xc3\xa9", "[s]"};
     QRandomGenerator rng(20261206);
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 200; ++round) {
         QByteArray eol = rng.bounded(2) ? "\r\n" : "\n";
         QByteArray before;
         for (int i = rng.bounded(12); i > 0; --i) {
@@ -418,7 +418,7 @@ void TstSettings::randomFilesKeepOtherLines()
     }
 }
 
-// A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments, forty
+// A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments, five
 // times. Reads made meanwhile always find a whole file and never an older value after a newer one.
 // After each kill s1 holds the last value the child reported written, or the one it was writing,
 // and every other byte is as before.
@@ -432,7 +432,7 @@ void TstSettings::killedWriterLeavesOldOrNewFile()
     put(path, fileWith(0));
     QRandomGenerator rng(42);
     qint64 value = 0;
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 5; ++round) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
                     {"--write", dir.path(), QString::number(value + 1), "0", "s1"});
@@ -466,7 +466,7 @@ void TstSettings::killedWriterLeavesOldOrNewFile()
     QVERIFY(!QFile::exists(path + ".lock")); // (a temporary file of a killed write may stay behind)
 }
 
-// Two writers set six keys each, a hundred rounds at the same time; afterwards every key holds
+// Two writers set six keys each, twenty rounds at the same time; afterwards every key holds
 // its last value.
 void TstSettings::twoWritersLoseNoKey()
 {
@@ -474,7 +474,7 @@ void TstSettings::twoWritersLoseNoKey()
     const QStringList keys = {"s1", "s2", "l1", "l2", "e1", "e2", "i1", "i2", "f1", "f2", "days", "systray"};
     QProcess a;
     QProcess b;
-    const QStringList args = {"--write", dir.path(), "1", "100"};
+    const QStringList args = {"--write", dir.path(), "1", "20"};
     a.start(QCoreApplication::applicationFilePath(), args + keys.mid(0, 6));
     b.start(QCoreApplication::applicationFilePath(), args + keys.mid(6));
     for (QProcess *writer : {&a, &b}) {
@@ -483,7 +483,7 @@ void TstSettings::twoWritersLoseNoKey()
                  writer->readAllStandardError().constData());
     }
     for (const QString &key : keys)
-        QCOMPARE(SettingsStore(dir.path()).readKey(key), QStringLiteral("100"));
+        QCOMPARE(SettingsStore(dir.path()).readKey(key), QStringLiteral("20"));
     QCOMPARE(contents(dir.filePath("data.hxdata")).count('\n'), 13); // the header and twelve keys, once
     QCOMPARE(snapshot(dir.path()).keys(), QStringList{dir.filePath("data.hxdata")});
 }
