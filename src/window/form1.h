@@ -15,6 +15,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 class Clock;
 class Dialogs;
@@ -52,7 +53,8 @@ public:
     void startUp();
 
     // Put the window in the notification area: the icon is shown first, then the window is
-    // hidden. Where the desktop has no notification area the window is minimized instead.
+    // hidden. Where the desktop has no notification area the window is minimized instead, and
+    // goes into the tray when one appears within two minutes.
     void HideToTray();
     // Bring the window back: the window is shown first, then the icon taken away.
     void RestoreFromTray();
@@ -106,6 +108,8 @@ private:
     void open_Click();
     void leave_Click();
     void cSysTray1_RestoreRequest();
+    // Once a second while the window waits minimized for a notification area.
+    void lookForTray();
 
     // The steps the three "Set Hour" buttons share: with both boxes chosen, the time is set
     // with setTime, the two texts are written under their keys and the outcome is shown;
@@ -116,6 +120,10 @@ private:
     QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
     // The confirmation for a "Set Hour" or "Save": the success text, or why nothing was saved.
     void confirm(const QString &success, const QString &failure, const QString &error);
+
+    static constexpr int kTrayLooks = 120;
+    QTimer *trayWait_ = nullptr;
+    int trayLooksLeft_ = 0;
 
     SettingsStore &settings_;
     Dialogs &CommonDialog1;

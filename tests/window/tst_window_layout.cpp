@@ -53,7 +53,7 @@ double contrast(const QColor &a, const QColor &b)
 {
     const auto luminance = [](const QColor &c) {
         double sum = 0;
-        for (const auto [v, weight] : {std::pair{c.redF(), 0.2126}, {c.greenF(), 0.7152}, {c.blueF(), 0.0722}})
+        for (const auto &[v, weight] : {std::pair{c.redF(), 0.2126}, {c.greenF(), 0.7152}, {c.blueF(), 0.0722}})
             sum += weight * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
         return sum + 0.05;
     };
