@@ -90,8 +90,12 @@ start_program() {
     if (( offset >= 0 )); then faked="+${offset}s"; else faked="-$(( -offset ))s"; fi
     HX_CALL_LOG=$2 FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$faked" "$work/app/horalux" \
         >>"$work/horalux.log" 2>&1 &
-    program_pid=$!
-    XS_PIDS+=("$program_pid")
+    # faketime runs the program as its child and leaves it running when it is stopped itself:
+    # the program's own id is the one to stop.
+    local wrapper=$! child=""
+    for _ in $(seq 100); do child=$(pgrep -P "$wrapper" | head -1); [ -n "$child" ] && break; sleep 0.05; done
+    program_pid=${child:-$wrapper}
+    XS_PIDS+=("$wrapper" "$program_pid")
     xs_log "program started, its clock at $1 (offset ${offset}s)"
 }
 # wait_fake HH:MM:SS: sleeps until the program's clock has passed that time.

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <QAction>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -72,6 +73,20 @@ private slots:
             if (!c.keys.isEmpty())
                 QTest::addRow("%s, unwritable", c.name)
                     << false << c.steps << c.asked << QString() << c.schedule << QString();
+    }
+
+    // With another copy holding the lock, the block's "Set Hour" (four keys) gives up within
+    // about 2 seconds in all, and the message names the holder.
+    void heldLock()
+    {
+        QLockFile other(h->tmp.filePath("data.hxdata.lock"));
+        QVERIFY(other.tryLock(0));
+        QElapsedTimer waited;
+        waited.start();
+        h->act("Combo7=22 Combo8=0 Combo10=6 Combo9=15 Command5");
+        QVERIFY2(waited.elapsed() < 3500, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(h->dialogs.informations.value(0).contains(
+            QString("(process %1)").arg(QCoreApplication::applicationPid())));
     }
 
     void commands()
