@@ -89,6 +89,30 @@ private slots:
             QString("(process %1)").arg(QCoreApplication::applicationPid())));
     }
 
+    // Put into the tray before there is a notification area, the window waits minimized and goes
+    // into the tray once one appears; shown again by the user meanwhile, it stays.
+    void trayComesLater_data()
+    {
+        QTest::addColumn<bool>("shownAgain");
+        QTest::newRow("waiting") << false;
+        QTest::newRow("shown again") << true;
+    }
+
+    void trayComesLater()
+    {
+        QFETCH(bool, shownAgain);
+        bool available = false;
+        h->form.cSysTray1->setAvailabilityCheck([&available] { return available; });
+        h->form.HideToTray();
+        QVERIFY(h->form.isMinimized() && !h->form.cSysTray1->intray());
+        if (shownAgain)
+            h->form.showNormal();
+        available = true;
+        QTest::qWait(shownAgain ? 1500 : 0); // a look at the tray, once a second, has been made
+        QTRY_COMPARE_WITH_TIMEOUT(h->form.cSysTray1->intray(), !shownAgain, 5000);
+        QCOMPARE(h->form.isHidden(), !shownAgain);
+    }
+
     void commands()
     {
         QFETCH(bool, writable);
