@@ -62,7 +62,8 @@ bool xembedTray()
 const QString SysTray::kTip = QStringLiteral("Horalux");
 
 SysTray::SysTray(const QIcon &icon, QObject *parent)
-    : QObject(parent), image_(icon), available_([] { return statusNotifierHost() || xembedTray(); })
+    : QObject(parent), image_(icon), tip_(kTip),
+      available_([] { return statusNotifierHost() || xembedTray(); })
 {
     setObjectName(QStringLiteral("cSysTray1"));
 }
@@ -72,7 +73,7 @@ QSystemTrayIcon *SysTray::icon()
     if (icon_)
         return icon_;
     icon_ = new QSystemTrayIcon(image_, this);
-    icon_->setToolTip(kTip);
+    icon_->setToolTip(tip_);
     icon_->setContextMenu(menu_);
     connect(icon_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -95,6 +96,13 @@ void SysTray::setContextMenu(QMenu *menu)
     menu_ = menu;
     if (icon_)
         icon_->setContextMenu(menu);
+}
+
+void SysTray::setArmedSchedules(const QStringList &lines)
+{
+    tip_ = (QStringList(kTip) << lines).join(QLatin1Char('\n'));
+    if (icon_)
+        icon_->setToolTip(tip_);
 }
 
 bool SysTray::isAvailable() const

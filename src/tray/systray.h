@@ -3,6 +3,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -27,6 +28,9 @@ public:
 
     void setContextMenu(QMenu *menu);
 
+    // The icon's tip: kTip, then one line per armed schedule.
+    void setArmedSchedules(const QStringList &lines);
+
     // Whether the desktop has a notification area now. By default the desktop itself is asked,
     // afresh each time: a StatusNotifier host on the session bus, or the owner of the X11
     // selection _NET_SYSTEM_TRAY_S<screen>. Not QSystemTrayIcon::isSystemTrayAvailable(): Qt 6.4
@@ -46,6 +50,7 @@ signals:
 
 private:
     QIcon image_;
+    QString tip_;
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *icon_ = nullptr;
     bool intray_ = false;

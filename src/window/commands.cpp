@@ -54,6 +54,7 @@ void Form1::setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTim
         return;
     }
     (scheduler_.*setTime)(trigger(hour, minute));
+    refreshTip();
     const QString error =
         writeKeys({{hourKey, hour->currentText()}, {minuteKey, minute->currentText()}});
     confirm(success, notSaved(error), error);
@@ -86,6 +87,7 @@ void Form1::Command5_Click()
     if (!CommonDialog1.question(this, kBlockQuestion))
         return;
     scheduler_.setBlockWindow(trigger(Combo7, Combo8), trigger(Combo10, Combo9));
+    refreshTip();
     const QString error = writeKeys({{"i1", Combo7->currentText()},
                                      {"i2", Combo8->currentText()},
                                      {"f1", Combo10->currentText()},

@@ -102,7 +102,8 @@ const QString Form1::kChooseBlockHoursAndMinutes = QStringLiteral(
 Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
              Notifier *notifier, SessionLogout *logout, QWidget *parent)
     : QMainWindow(parent), settings_(settings), CommonDialog1(dialogs),
-      scheduler_(clock, launcher, [this] { return armingInputs(); }, notifier, logout)
+      scheduler_(clock, launcher, [this] { return armingInputs(); }, notifier, logout),
+      notifier_(notifier)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horalux"));
@@ -122,6 +123,7 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     cSysTray1 = new SysTray(programIcon(), this);
     cSysTray1->setContextMenu(op2);
     connect(cSysTray1, &SysTray::restoreRequest, this, &Form1::cSysTray1_RestoreRequest);
+    watchArming();
 
     // The window cannot be resized: the client area is fixed and the menu bar sits above it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -136,7 +138,11 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     Timer1->start();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    if (notifier_)
+        notifier_->setCancelHandler({});
+}
 
 void Form1::buildControls()
 {

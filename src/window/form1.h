@@ -111,6 +111,11 @@ private:
     // Once a second while the window waits minimized for a notification area.
     void lookForTray();
 
+    // The tray tip follows every arming input and trigger time; a notice's "Cancel" unticks
+    // its schedule's box as a click would.
+    void watchArming();
+    void refreshTip();
+
     // The steps the three "Set Hour" buttons share: with both boxes chosen, the time is set
     // with setTime, the two texts are written under their keys and the outcome is shown;
     // otherwise the user is asked to choose both and nothing changes.
@@ -128,4 +133,5 @@ private:
     SettingsStore &settings_;
     Dialogs &CommonDialog1;
     Scheduler scheduler_;
+    Notifier *notifier_;
 };

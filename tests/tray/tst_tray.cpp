@@ -118,6 +118,48 @@ private slots:
         QCOMPARE(h->schedule(), "||||"); // no schedule comes back
     }
 
+    // The tip follows "Set Hour" and the boxes. A notice's "Cancel" unticks its own box only
+    // (never ticks one), and leaves the times and the file alone.
+    void armed_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("cancel"); // the kind of notice cancelled, -1 none
+        QTest::addColumn<QString>("checks"); // Check1 Check2 Check4 after
+        QTest::addColumn<QString>("tip");
+        const QString setBlock = "Check4=1 Option2 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5";
+        const QString all = setBlock + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
+        const QString block = "Block 23:15–06:00 (log off)";
+        QTest::newRow("no time yet") << "Check1=1 Check2=1" << -1 << "110" << "Horalux";
+        QTest::newRow("ticked, then block Set Hour") << setBlock << -1 << "001" << "Horalux|" + block;
+        QTest::newRow("option chosen last") << "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5 Option1"
+                                            << -1 << "001" << "Horalux|Block 23:15–06:00 (shut down)";
+        QTest::newRow("ticked, then Set Hour") << all << -1 << "111"
+                                               << "Horalux|Shutdown at 22:30|Logoff at 23:00|" + block;
+        QTest::newRow("Cancel shutdown") << all << 0 << "011" << "Horalux|Logoff at 23:00|" + block;
+        QTest::newRow("Cancel logoff") << all << 1 << "101" << "Horalux|Shutdown at 22:30|" + block;
+        QTest::newRow("Cancel block") << all << 2 << "110" << "Horalux|Shutdown at 22:30|Logoff at 23:00";
+        QTest::newRow("Cancel an unticked box") << all + " Check1=0" << 0 << "011"
+                                                << "Horalux|Logoff at 23:00|" + block;
+    }
+
+    void armed()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, cancel);
+        QFETCH(QString, checks);
+        QFETCH(QString, tip);
+        makeHarness(true);
+        h->act(steps);
+        const QString before = h->schedule() + h->keys();
+        if (cancel >= 0)
+            h->notifier.cancel(Notice::Kind(cancel));
+        const Form1 &f = h->form;
+        QCOMPARE(QString("%1%2%3").arg(checkValue(f.Check1)).arg(checkValue(f.Check2)).arg(checkValue(f.Check4)),
+                 checks);
+        QCOMPARE(f.cSysTray1->icon()->toolTip().replace('\n', '|'), tip);
+        QCOMPARE(h->schedule() + h->keys(), before);
+    }
+
     void ending_data()
     {
         QTest::addColumn<QString>("what");

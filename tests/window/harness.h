@@ -6,6 +6,7 @@
 
 #include "scheduler/clock.h"
 #include "scheduler/launcher.h"
+#include "scheduler/notifier.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/check_value.h"
@@ -27,6 +28,11 @@ struct FakeLauncher final : Launcher {
     QStringList launched;
 };
 
+struct FakeNotifier final : Notifier {
+    void notify(const Notice &) override {}
+    void cancel(Notice::Kind kind) const { cancelRequested(kind); } // the user's "Cancel"
+};
+
 struct FakeDialogs final : Dialogs {
     void information(QWidget *, const QString &text) override { informations << text; }
     bool question(QWidget *, const QString &text) override { questions << text; return answerYes; }
@@ -43,12 +49,13 @@ struct Harness {
     FakeClock clock;
     FakeLauncher launcher;
     FakeDialogs dialogs;
+    FakeNotifier notifier;
     Form1 form;
 
     // With real, the window uses those dialogs instead of the fake ones.
     explicit Harness(bool writable = true, bool trayAvailable = true, Dialogs *real = nullptr)
         : store(writable ? tmp.path() : tmp.filePath("file/settings")),
-          form(store, clock, launcher, real ? *real : dialogs)
+          form(store, clock, launcher, real ? *real : dialogs, &notifier)
     {
         // A directory under a regular file cannot be made by anyone, root included.
         if (!writable)
