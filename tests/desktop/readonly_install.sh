@@ -6,7 +6,8 @@
 # under Xvfb, as an unprivileged user (nobody, through setpriv, when the test runs as root, since
 # root may write anywhere). Shows that the packaged program starts, and that "Set Hour" and "Save"
 # then write the settings file into the per-user configuration folder ~/.config/horalux, not
-# beside the program. Exit code 77 (skipped) only when Xvfb cannot start.
+# beside the program; when the test runs as root, also for root running it from under /usr.
+# Exit code 77 (skipped) only when Xvfb cannot start.
 set -uo pipefail
 build=$(readlink -f "$1")
 artifacts=$(mkdir -p "$2" && cd "$2" && pwd)
@@ -89,6 +90,27 @@ fi
 [ -z "$(find "$work/root" -iname 'data.hxdata')" ] && pass "nothing written beside the program" \
     || fail "a settings file appeared in the install tree"
 [ ! -s "$home/calls.log" ] || fail "a system command was started: $(cat "$home/calls.log")"
+
+# Root running the installed program (seen at /usr/games through a private mount, so nothing
+# of the machine changes) may write anywhere, yet keeps its settings in its own ~/.config/horalux:
+# one run as root must not leave a file beside the program that every user would then read.
+if [ "$(id -u)" -eq 0 ] && [ -d /usr/games ] && unshare -m true 2>/dev/null; then
+    roothome=$work/roothome
+    mkdir -p -m 700 "$roothome/runtime"
+    unshare -m --propagation private sh -c 'mount --bind "$1" /usr/games && exec env -i HOME="$2" \
+        DISPLAY="$3" PATH="$4" TZ=UTC XDG_RUNTIME_DIR="$2/runtime" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 \
+        /usr/games/horalux' sh "$bindir" "$roothome" "$DISPLAY" "$work/bin:/usr/bin:/bin" >"$work/root.log" 2>&1 &
+    program_pid=$!
+    XS_PIDS+=("$program_pid")
+    locate_window
+    pick "${C1[@]}" 08; pick "${C2[@]}" 30
+    click "${SET_SHUTDOWN[@]}"; answer Return "shutdown time set, as root"
+    xs_stop "$program_pid"
+    grep -qx 's1=08' "$roothome/.config/horalux/data.hxdata" 2>/dev/null \
+        && [ -z "$(find "$work/root" -iname 'data.hxdata')" ] \
+        && pass "as root, the installed program writes to root's ~/.config/horalux, not beside itself" \
+        || fail "as root, the installed program did not keep its settings in ~/.config/horalux: $(find "$work" -iname data.hxdata)"
+fi
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
