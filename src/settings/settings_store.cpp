@@ -144,9 +144,11 @@ QString SettingsStore::defaultDirectory()
     const QString appDir = QCoreApplication::applicationDirPath();
     const QFileInfo info(appDir);
     // The program's own path has its links resolved; so must the folder it is installed to.
-    const QString installBinDir = QFileInfo(QStringLiteral(HORALUX_INSTALL_BINDIR)).canonicalFilePath();
-    return chooseDirectory(appDir, !findSettingsFile(appDir).isEmpty(), info.isDir() && info.isWritable(),
-                           installBinDir.isEmpty() ? QStringLiteral(HORALUX_INSTALL_BINDIR) : installBinDir,
+    const QString configured = QStringLiteral(HORALUX_INSTALL_BINDIR);
+    const QString resolved = QFileInfo(configured).canonicalFilePath();
+    return chooseDirectory(appDir, !findSettingsFile(appDir).isEmpty(),
+                           info.isDir() && info.isWritable(),
+                           resolved.isEmpty() ? configured : resolved,
                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
@@ -256,7 +258,8 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
         }
         const qint64 left = deadline.remainingTime();
         if (left == 0) {
-            const QString holder = says && pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString();
+            const QString holder =
+                says && pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString();
             return failure(filePath(), QStringLiteral("another copy of Horalux%1 is writing the "
                                                       "settings; try again").arg(holder));
         }
