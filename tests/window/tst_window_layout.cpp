@@ -96,10 +96,10 @@ private slots:
         const Qt::WindowFlags flags = f.windowFlags();
         QVERIFY(flags & Qt::WindowCloseButtonHint && !(flags & Qt::WindowMinMaxButtonsHint));
         QVERIFY(f.windowIcon().availableSizes().contains(QSize(48, 48)));
-        // The tray icon is not shown; it has its tip, icon and pop-up menu.
+        // The tray icon, made when first needed, has the window's icon and its pop-up menu (its
+        // tip and its place at start are the tray tests').
         QSystemTrayIcon *icon = f.cSysTray1->icon();
-        QVERIFY(!f.cSysTray1->intray() && !icon->isVisible() && !icon->icon().isNull());
-        QCOMPARE(icon->toolTip(), "Horalux");
+        QVERIFY(!icon->icon().isNull());
         QCOMPARE(icon->contextMenu(), f.op2);
     }
 
