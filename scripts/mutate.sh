@@ -93,31 +93,41 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 build_copy || { tail -30 "$scratch/build.log"; say "the unchanged copy does not build"; exit 2; }
 
-# run_test NAME LOG: one test of the scratch build; its status.
+# run_test NAME LOG: one test of the scratch build; its status. Tests run one ctest at a time:
+# ctest --stop-on-failure would stop at the first failure too, but ctest orders a run by its own
+# records, slowest first.
 run_test() {
     ctest --test-dir "$build" -R "^$1\$" --timeout "$test_timeout" --output-on-failure >"$2" 2>&1
 }
+clock_ms() { date +%s%3N; }
 
 # --- the unchanged suite passes, and how long each test takes ---
 start=$(now)
+times=$scratch/times
 mapfile -t tests < <(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
 if [ "${HORALUX_MUTATE_SKIP_BASELINE:-0}" != 1 ]; then
     say "unchanged copy: running the ${#tests[@]} tests"
+    : >"$times.new"
     for t in "${tests[@]}"; do
+        t0=$(clock_ms)
         if ! run_test "$t" "$scratch/baseline.log"; then
             cat "$scratch/baseline.log"
             say "the test $t fails on the unchanged copy: no mutation can be judged"
             exit 2
         fi
+        printf '%s %s\n' "$(( $(clock_ms) - t0 ))" "$t" >>"$times.new"
     done
+    mv "$times.new" "$times"
 fi
-# Quickest first, by the times ctest keeps (tests never timed go last).
-cost=$build/Testing/Temporary/CTestCostData.txt
+# Quickest first, by the times of the last baseline (tests never timed go last).
 mapfile -t tests < <(for t in "${tests[@]}"; do
-    c=$(awk -v t="$t" '$1 == t { print $3 }' "$cost" 2>/dev/null)
-    printf '%s %s\n' "${c:-999999}" "$t"
-done | sort -g | cut -d' ' -f2)
-say "test order: ${tests[*]}"
+    ms=$(awk -v t="$t" '$2 == t { print $1 }' "$times" 2>/dev/null)
+    printf '%s %s\n' "${ms:-99999999}" "$t"
+done | sort -n | cut -d' ' -f2)
+say "test order: $(for t in "${tests[@]}"; do
+    ms=$(awk -v t="$t" '$2 == t { print $1 }' "$times" 2>/dev/null)
+    printf '%s (%ss) ' "$t" "$(awk -v m="${ms:-0}" 'BEGIN { printf "%.1f", m / 1000 }')"
+done)"
 
 # --- the mutations ---
 killed=0 survived=0 unapplied=0 broken=0
