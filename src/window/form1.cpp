@@ -68,6 +68,28 @@ protected:
     }
 };
 
+// The captions' font at a pixel size: the first of a few narrow sans-serif faces installed.
+QFont captionFont(int pixelSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
+                      QStringLiteral("FreeSans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Keeps QEvent::FontChange from the combo boxes it filters: on that event a combo box builds
+// its drop-down list at once, with every item laid out, where it would otherwise build it
+// when first opened, with the font it has then.
+struct QuietFontChange : QObject {
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        return event->type() == QEvent::FontChange;
+    }
+};
+
 template <typename W>
 W *place(QWidget *parent, const char *name, const QRect &geometry)
 {
@@ -143,6 +165,8 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     // window is hidden in the tray must not.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The controls are made with the first font tried, and keep it when every caption fits.
+    setFont(captionFont(11));
     buildControls();
     buildMenus();
     fitFont();
@@ -301,18 +325,16 @@ void Form1::buildMenus()
     connect(open, &QAction::triggered, this, &Form1::open_Click);
 }
 
-// Captions must stay whole at the fixed geometry. The first of a few narrow sans-serif faces
-// that is installed is tried at the size of the original layout's font (8 points at 96 dots
-// per inch, 11 pixels), and made a pixel smaller until every caption fits its control.
+// Captions must stay whole at the fixed geometry. The caption font is tried at the size of the
+// original layout's font (8 points at 96 dots per inch, 11 pixels), and made a pixel smaller
+// until every caption fits its control.
 void Form1::fitFont()
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
-                      QStringLiteral("FreeSans")});
-    font.setStyleHint(QFont::SansSerif);
+    QuietFontChange quiet;
+    for (QComboBox *c : findChildren<QComboBox *>())
+        c->installEventFilter(&quiet);
     for (int px = 11; px >= 8; --px) {
-        font.setPixelSize(px);
+        const QFont font = captionFont(px);
         applyFont(font);
         bool fits = true;
         for (QWidget *w : findChildren<QWidget *>()) {
