@@ -32,12 +32,12 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
   if [ ${#as_root[@]} -eq 0 ]; then
     cat >&2 <<MSG
-Horalux needs these Debian packages, which are not installed: ${missing[*]}
-Installing them needs root, and $why. Run this command, which asks for root's password:
-
+Horalux needs these Debian packages, which are not installed:
+  ${missing[*]}
+Installing them needs root, and $why.
+Run this command, which asks for root's password:
   su -c 'apt-get update && apt-get install --no-install-recommends ${missing[*]}'
-
-then run the same command as before again.
+then run ${HORALUX_COMMAND:-$0} again.
 MSG
     exit 1
   fi

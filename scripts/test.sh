@@ -4,6 +4,7 @@
 # no display: the tests use the offscreen platform, and the end-to-end tests start their own Xvfb.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+export HORALUX_COMMAND=$0   # named in deps.sh's advice
 build=${HORALUX_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh" all
 export QT_QPA_PLATFORM=offscreen
