@@ -9,8 +9,18 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Without a display Qt would abort with a message about reinstalling the application.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("horalux: needs a graphical desktop session (neither DISPLAY nor WAYLAND_DISPLAY"
+                   " is set); start it from the desktop\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("horalux"));
     QApplication::setWindowIcon(programIcon());
