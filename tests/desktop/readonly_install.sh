@@ -22,7 +22,8 @@ CHECKS_FAILURE_SHOT="$artifacts/readonly-failure.png"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1 \
     || { cat "$work/cpack.log"; die "cpack -G DEB failed"; }
 dpkg-deb -x "$work"/pkg/horalux_*.deb "$work/root" || die "cannot unpack the package"
-program=$work/root/usr/bin/horalux
+bindir=$work/root/usr/bin
+program=$bindir/horalux
 home=$work/home
 mkdir -p -m 700 "$home" "$home/runtime"
 if [ "$(id -u)" -eq 0 ]; then
