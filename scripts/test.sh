@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing, builds, and runs every test. Needs no display: the tests use the
-# offscreen platform, and the end-to-end test starts its own Xvfb.
+# Installs what is missing (the test tools too), builds everything, and runs every test. Needs
+# no display: the tests use the offscreen platform, and the end-to-end tests start their own Xvfb.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+export HORALUX_COMMAND=$0   # named in deps.sh's advice
 build=${HORALUX_BUILD_DIR:-$root/build}
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" all
 export QT_QPA_PLATFORM=offscreen
 cd "$build"
 ctest --output-on-failure --timeout 600 "$@"

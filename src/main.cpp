@@ -12,8 +12,18 @@
 #include <QApplication>
 #include <QSystemTrayIcon>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Without a display Qt would abort with a message about reinstalling the application.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("horalux: needs a graphical desktop session (neither DISPLAY nor WAYLAND_DISPLAY"
+                   " is set); start it from the desktop\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("horalux"));
     QApplication::setWindowIcon(programIcon());
@@ -30,8 +40,8 @@ int main(int argc, char *argv[])
     DBusSessionLogout logout(launcher);
     Form1 form(settings, clock, launcher, dialogs, &notifier, &logout);
     // Without a notification service: the tray icon's balloon while the icon is shown.
-    notifier.setFallback([tray = form.cSysTray1->icon()](const Notice &notice) {
-        tray->isVisible() ? tray->showMessage(notice.summary, notice.body) : printNotice(notice);
+    notifier.setFallback([tray = form.cSysTray1](const Notice &notice) {
+        tray->intray() ? tray->icon()->showMessage(notice.summary, notice.body) : printNotice(notice);
     });
 #endif
     form.startUp();

@@ -35,6 +35,11 @@ std::optional<QString> strictUtf8(QByteArrayView view)
     return text;
 }
 
+qsizetype bomSize(QByteArrayView text)
+{
+    return text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+}
+
 // One line of the text. [start, contentEnd) is the line without its ending; next is where the
 // following line starts (the end of the text for the last line).
 struct Line {
@@ -49,7 +54,8 @@ struct Line {
 
 class Lines {
 public:
-    explicit Lines(QByteArrayView text) : text_(text) {}
+    // A UTF-8 byte-order mark at the start is no part of the first line.
+    explicit Lines(QByteArrayView text) : text_(text), pos_(bomSize(text)) {}
 
     // Reads the line at pos_ into line; false at the end of the text.
     bool next(Line &line)
@@ -205,7 +211,7 @@ QByteArray withValue(QByteArrayView text, QByteArrayView section, QByteArrayView
     }
 
     out.append(text);
-    if (!text.isEmpty() && !text.endsWith('\n'))
+    if (text.size() > bomSize(text) && !text.endsWith('\n'))
         out.append(eol);
     out.append('[').append(section).append(']').append(eol);
     out.append(keyLine).append(eol);

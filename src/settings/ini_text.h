@@ -16,7 +16,8 @@
 // - every other line (comments, junk, a header without ']') is kept as it is and never matches;
 // - section and key names match without regard to letter case; the first matching section and,
 //   inside it, the first matching key win; key lines before any section header belong to none.
-// Line endings are LF or CRLF; the last line may lack one.
+// Line endings are LF or CRLF; the last line may lack one. A UTF-8 byte-order mark at the start
+// of the text belongs to no line: reads pass over it and writes keep it.
 namespace ini {
 
 // The value of key in section, or nothing when the section or the key is missing.

@@ -128,21 +128,27 @@ WriteResult failure(const QString &path, const QString &reason)
 
 SettingsStore::SettingsStore(const QString &directory) : directory_(directory) {}
 
-QString SettingsStore::chooseDirectory(const QString &appDir, const QString &configDir)
+QString SettingsStore::chooseDirectory(const QString &appDir, bool holdsFile, bool writable,
+                                       const QString &installBinDir, const QString &configDir)
 {
-    if (!appDir.isEmpty()) {
-        if (!findSettingsFile(appDir).isEmpty())
-            return appDir;
-        QFileInfo info(appDir);
-        if (info.isDir() && info.isWritable())
-            return appDir;
-    }
-    return configDir;
+    const QString dir = QDir::cleanPath(appDir);
+    const bool installed = dir == QDir::cleanPath(installBinDir) || dir == QLatin1String("/usr")
+        || dir.startsWith(QLatin1String("/usr/"));
+    if (appDir.isEmpty() || installed)
+        return configDir;
+    return holdsFile || writable ? appDir : configDir;
 }
 
 QString SettingsStore::defaultDirectory()
 {
-    return chooseDirectory(QCoreApplication::applicationDirPath(),
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QFileInfo info(appDir);
+    // The program's own path has its links resolved; so must the folder it is installed to.
+    const QString configured = QStringLiteral(HORALUX_INSTALL_BINDIR);
+    const QString resolved = QFileInfo(configured).canonicalFilePath();
+    return chooseDirectory(appDir, !findSettingsFile(appDir).isEmpty(),
+                           info.isDir() && info.isWritable(),
+                           resolved.isEmpty() ? configured : resolved,
                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
@@ -185,14 +191,23 @@ QString SettingsStore::readKey(const QString &key)
 
 WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
 {
-    const QByteArray keyBytes = ini::trimmed(key.toUtf8()).toByteArray();
-    const QByteArray valueBytes = storedValue(value);
-    if (keyBytes.isEmpty() || holdsLineBreakOrNul(keyBytes) || keyBytes.contains('=')
-        || keyBytes.startsWith('[')) {
-        return failure(filePath(), QStringLiteral("\"%1\" cannot be a key name").arg(key));
+    return writeKeys({{key, value}});
+}
+
+WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &keys)
+{
+    QList<std::pair<QByteArray, QByteArray>> lines;
+    for (const auto &[key, value] : keys) {
+        const QByteArray keyBytes = ini::trimmed(key.toUtf8()).toByteArray();
+        const QByteArray valueBytes = storedValue(value);
+        if (keyBytes.isEmpty() || holdsLineBreakOrNul(keyBytes) || keyBytes.contains('=')
+            || keyBytes.startsWith('[')) {
+            return failure(filePath(), QStringLiteral("\"%1\" cannot be a key name").arg(key));
+        }
+        if (holdsLineBreakOrNul(valueBytes))
+            return failure(filePath(), QStringLiteral("the value of %1 holds a line break or a NUL character").arg(key));
+        lines.append({keyBytes, valueBytes});
     }
-    if (holdsLineBreakOrNul(valueBytes))
-        return failure(filePath(), QStringLiteral("the value of %1 holds a line break or a NUL character").arg(key));
 
     const QFileInfo directoryInfo(directory_);
     if (directoryInfo.exists() && !directoryInfo.isDir()) {
@@ -212,6 +227,13 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
     // Hold the lock across read, change and replace, so that a write by another copy of the
     // program in between cannot be lost. Polled at short intervals: a write takes milliseconds.
     const QString lockPath = QDir(directory_).filePath(kLockName);
+    const QFileInfo lockInfo(lockPath);
+    if (lockInfo.isDir() || (lockInfo.exists() && !lockInfo.isFile())) {
+        return failure(filePath(), QStringLiteral("cannot use the lock file %1: %2")
+                                       .arg(QDir::toNativeSeparators(lockPath),
+                                            lockInfo.isDir() ? QStringLiteral("it is a directory")
+                                                             : QStringLiteral("it is not a regular file")));
+    }
     QLockFile lock(lockPath);
     QDeadlineTimer deadline(lockTimeout_);
     int pause = 1;
@@ -228,18 +250,18 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
         qint64 pid = 0;
         QString host;
         QString app;
-        const QFileInfo lockInfo(lockPath);
-        if (!lock.getLockInfo(&pid, &host, &app) && lockInfo.exists()
-            && lockInfo.lastModified().msecsTo(QDateTime::currentDateTime()) > 1000
+        const bool says = lock.getLockInfo(&pid, &host, &app);
+        const QFileInfo info(lockPath);
+        if (!says && info.exists() && info.lastModified().msecsTo(QDateTime::currentDateTime()) > 1000
             && lock.removeStaleLockFile()) {
             continue;
         }
         const qint64 left = deadline.remainingTime();
         if (left == 0) {
-            return failure(filePath(),
-                           QStringLiteral("another program has been writing it for more than "
-                                          "%1 seconds; try again")
-                               .arg(double(lockTimeout_.count()) / 1000.0));
+            const QString holder =
+                says && pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString();
+            return failure(filePath(), QStringLiteral("another copy of Horalux%1 is writing the "
+                                                      "settings; try again").arg(holder));
         }
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(pause, left)));
         pause = std::min(pause * 2, 20);
@@ -252,7 +274,9 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
     if (old.status == Loaded::Ok && !QFileInfo(path).isWritable())
         return failure(path, QStringLiteral("Permission denied"));
 
-    const QByteArray updated = ini::withValue(old.bytes, kSection, keyBytes, valueBytes);
+    QByteArray updated = old.bytes;
+    for (const auto &[key, value] : lines)
+        updated = ini::withValue(updated, kSection, key, value);
     if (updated.size() > kMaxFileSize)
         return failure(path, QStringLiteral("the file would grow beyond 1 MiB"));
     if (old.status == Loaded::Ok && updated == old.bytes)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <chrono>
@@ -22,8 +23,7 @@ public:
     // The store keeps its file in this directory.
     explicit SettingsStore(const QString &directory);
 
-    // Where the program keeps its settings: the application directory when the file already
-    // exists there or the directory is writable, else the per-user configuration directory.
+    // Where the program keeps its settings: see chooseDirectory().
     static QString defaultDirectory();
 
     QString directory() const;
@@ -38,13 +38,21 @@ public:
     // file replaces the old one whole (a crash leaves the old one), and a lock file beside it
     // keeps two copies of the program from losing each other's keys.
     WriteResult writeKey(const QString &key, const QString &value);
+    // Sets several keys, in order, under one lock and with one replacement of the file: all of
+    // them are written, or none.
+    WriteResult writeKeys(const QList<std::pair<QString, QString>> &keys);
 
-    // How long a write waits for another copy of the program to finish its own write.
+    // How long a write, of one key or several, waits in all for another copy of the program to
+    // finish its own write.
     void setLockTimeout(std::chrono::milliseconds timeout) { lockTimeout_ = timeout; }
 
-    // The choice behind defaultDirectory(): appDir when it holds the settings file (any letter
-    // case) or can be written, else configDir.
-    static QString chooseDirectory(const QString &appDir, const QString &configDir);
+    // The choice behind defaultDirectory(), from what is known of the program's folder appDir:
+    // whether it holds the settings file (any letter case) and whether it can be written.
+    // An installed copy (appDir is installBinDir, /usr or a folder under /usr) keeps its
+    // settings per user in configDir, root's included, and never writes beside itself. Any
+    // other copy keeps them in appDir when it holds the file or can be written, else in configDir.
+    static QString chooseDirectory(const QString &appDir, bool holdsFile, bool writable,
+                                   const QString &installBinDir, const QString &configDir);
 
     // Larger files are not loaded: reads give the default, writes fail.
     static constexpr qint64 kMaxFileSize = 1024 * 1024;
@@ -53,7 +61,7 @@ private:
     QString existingFile() const;
 
     QString directory_;
-    std::chrono::milliseconds lockTimeout_{5000};
+    std::chrono::milliseconds lockTimeout_{2000};
     QChar ReadBuffer[256] = {};
     int ReadLength = 0;
 };

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 #include <QStringList>
 
 #include <functional>
 
-class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -31,12 +31,17 @@ public:
     // The icon's tip: kTip, then one line per armed schedule.
     void setArmedSchedules(const QStringList &lines);
 
-    // Whether the desktop has a notification area at all. By default the system is asked
-    // (QSystemTrayIcon::isSystemTrayAvailable()); tests put their own answer in its place.
+    // Whether the desktop has a notification area now. By default the desktop itself is asked,
+    // afresh each time: a StatusNotifier host on the session bus, or the owner of the X11
+    // selection _NET_SYSTEM_TRAY_S<screen>. Not QSystemTrayIcon::isSystemTrayAvailable(): Qt 6.4
+    // asks D-Bus once and keeps a "no" for the life of the process, so a panel that comes up
+    // after the program would never be seen. Tests put their own answer in its place.
     bool isAvailable() const;
     void setAvailabilityCheck(AvailabilityCheck check);
 
-    QSystemTrayIcon *icon() const { return icon_; }
+    // The icon, made the first time it is needed. Qt decides on making it whether it uses
+    // D-Bus, so it is made only once a notification area is there (or when a test asks).
+    QSystemTrayIcon *icon();
 
 signals:
     void restoreRequest();
@@ -44,7 +49,10 @@ signals:
     void intrayChanged(bool on);
 
 private:
-    QSystemTrayIcon *icon_;
+    QIcon image_;
+    QString tip_;
+    QMenu *menu_ = nullptr;
+    QSystemTrayIcon *icon_ = nullptr;
     bool intray_ = false;
     AvailabilityCheck available_;
 };

@@ -6,20 +6,43 @@
 #include "window/form1.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 void Form1::HideToTray()
 {
-    // With no notification area a hidden window could never be reached again.
+    // With no notification area a hidden window could never be reached again: it is minimized
+    // instead. At login the panel often comes up after the program, so the window goes on
+    // looking, once a second for two minutes, and moves into the tray as soon as there is one.
     if (!cSysTray1->isAvailable()) {
         showMinimized();
+        trayLooksLeft_ = kTrayLooks;
+        if (!trayWait_) {
+            trayWait_ = new QTimer(this);
+            trayWait_->setInterval(1000);
+            connect(trayWait_, &QTimer::timeout, this, &Form1::lookForTray);
+        }
+        trayWait_->start();
         return;
     }
+    if (trayWait_)
+        trayWait_->stop();
     cSysTray1->setIntray(true);
     hide();
 }
 
+void Form1::lookForTray()
+{
+    // The user brought the window back meanwhile, or two minutes have passed: it stays.
+    if (!isMinimized() || --trayLooksLeft_ < 0)
+        trayWait_->stop();
+    else if (cSysTray1->isAvailable())
+        HideToTray();
+}
+
 void Form1::RestoreFromTray()
 {
+    if (trayWait_)
+        trayWait_->stop();
     show();
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);

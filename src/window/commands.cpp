@@ -32,13 +32,13 @@ QString notSaved(const QString &error)
 
 QString Form1::writeKeys(std::initializer_list<std::pair<const char *, QString>> keys)
 {
-    QString firstError;
-    for (const auto &[key, value] : keys) {
-        const WriteResult result = settings_.writeKey(QLatin1String(key), value);
-        if (!result.ok && firstError.isEmpty())
-            firstError = result.error.isEmpty() ? QStringLiteral("unknown error") : result.error;
-    }
-    return firstError;
+    QList<std::pair<QString, QString>> pairs;
+    for (const auto &[key, value] : keys)
+        pairs.append({QLatin1String(key), value});
+    const WriteResult result = settings_.writeKeys(pairs);
+    if (result.ok)
+        return {};
+    return result.error.isEmpty() ? QStringLiteral("unknown error") : result.error;
 }
 
 void Form1::confirm(const QString &success, const QString &failure, const QString &error)

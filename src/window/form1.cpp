@@ -17,9 +17,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+
+#include <cmath>
 
 namespace {
 
@@ -37,6 +41,56 @@ QStringList twoDigitList(int count)
         items << QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
     return items;
 }
+
+// A frame drawn as a thin rounded line in the palette's mid colour, 6 pixels below its top,
+// with its caption on the line near the left corner. The controls keep their places measured
+// from the frame's corner. (A style sheet would draw the same, at the cost of Qt's style sheet
+// machinery for every control inside.)
+class Frame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect caption(6, 0, int(QFontMetricsF(font()).horizontalAdvance(title())) + 8,
+                            fontMetrics().height());
+        p.setClipRegion(QRegion(rect()).subtracted(caption));
+        // A 1-pixel ring between two rounded rectangles, radius 2 outside and 1 inside.
+        const QRectF outer(0, 6, width(), height() - 6);
+        QPainterPath ring, inner;
+        ring.addRoundedRect(outer, 2, 2);
+        inner.addRoundedRect(outer.adjusted(1, 1, -1, -1), 1, 1);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillPath(ring.subtracted(inner), palette().color(QPalette::Mid));
+        p.setClipping(false);
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(caption.adjusted(2, 0, -2, 0), Qt::AlignCenter, title());
+    }
+};
+
+// The captions' font at a pixel size: the first of a few narrow sans-serif faces installed.
+QFont captionFont(int pixelSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
+                      QStringLiteral("FreeSans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Keeps QEvent::FontChange from the combo boxes it filters: on that event a combo box builds
+// its drop-down list at once, with every item laid out, where it would otherwise build it
+// when first opened, with the font it has then.
+struct QuietFontChange : QObject {
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        return event->type() == QEvent::FontChange;
+    }
+};
 
 template <typename W>
 W *place(QWidget *parent, const char *name, const QRect &geometry)
@@ -114,6 +168,8 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     // window is hidden in the tray must not.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The controls are made with the first font tried, and keep it when every caption fits.
+    setFont(captionFont(11));
     buildControls();
     buildMenus();
     fitFont();
@@ -152,7 +208,7 @@ void Form1::buildControls()
     const QStringList hours = twoDigitList(24);
     const QStringList minutes = twoDigitList(60);
 
-    Frame1 = place<QGroupBox>(client, "Frame1", twips(120, 120, 4455, 975));
+    Frame1 = place<Frame>(client, "Frame1", twips(120, 120, 4455, 975));
     Frame1->setTitle(QStringLiteral("Shutdown System"));
     Check1 = check(Frame1, "Check1", QStringLiteral("Activated"), twips(240, 360, 1215, 255));
     Label1 = label(Frame1, "Label1", QStringLiteral("Time:"), twips(1440, 240, 735, 255));
@@ -162,7 +218,7 @@ void Form1::buildControls()
     Label3 = label(Frame1, "Label3", QStringLiteral("Minutes"), twips(2880, 600, 735, 255));
     Command2 = button(Frame1, "Command2", QStringLiteral("Set Hour"), twips(3480, 360, 855, 375));
 
-    Frame2 = place<QGroupBox>(client, "Frame2", twips(120, 1320, 4455, 975));
+    Frame2 = place<Frame>(client, "Frame2", twips(120, 1320, 4455, 975));
     Frame2->setTitle(QStringLiteral("Logoff System"));
     Check2 = check(Frame2, "Check2", QStringLiteral("Activated"), twips(120, 360, 1215, 255));
     Label4 = label(Frame2, "Label4", QStringLiteral("Time:"), twips(1320, 240, 735, 255));
@@ -172,12 +228,11 @@ void Form1::buildControls()
     Label6 = label(Frame2, "Label6", QStringLiteral("Minutes"), twips(2760, 600, 735, 255));
     Command3 = button(Frame2, "Command3", QStringLiteral("Set Hour"), twips(3480, 360, 855, 375));
 
-    Frame3 = place<QGroupBox>(client, "Frame3", twips(4680, 120, 4575, 1575));
+    Frame3 = place<Frame>(client, "Frame3", twips(4680, 120, 4575, 1575));
     Frame3->setTitle(QStringLiteral("Execute Program on Time"));
     Label7 = label(Frame3, "Label7", QStringLiteral("Time:"), twips(120, 240, 615, 255));
     Label8 = label(Frame3, "Label8", QStringLiteral(":"), twips(1440, 240, 135, 255));
     Check3 = check(Frame3, "Check3", QString(), twips(120, 720, 255, 255));
-    Check3->setAccessibleName(QStringLiteral("Check3"));
     Text1 = place<QLineEdit>(Frame3, "Text1", twips(360, 720, 3015, 285));
     Text1->setReadOnly(true);
     Text1->setEnabled(false);
@@ -199,14 +254,7 @@ void Form1::buildControls()
     Combo5->raise();
     Command4->raise();
 
-    Frame4 = place<QGroupBox>(client, "Frame4", twips(4680, 1800, 4575, 1335));
-    // Frames draw their caption on the top border line, and the controls keep their places
-    // measured from the frame's corner.
-    for (QGroupBox *frame : {Frame1, Frame2, Frame3, Frame4})
-        frame->setStyleSheet(QStringLiteral(
-            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-            " left: 6px; padding: 0 2px; }"));
+    Frame4 = place<Frame>(client, "Frame4", twips(4680, 1800, 4575, 1335));
     Frame4->setTitle(QStringLiteral("Block Access to PC"));
     Label10 = label(Frame4, "Label10", QStringLiteral("From:"), twips(120, 240, 615, 255));
     Combo7 = combo(Frame4, "Combo7", hours, twips(600, 240, 735, 315));
@@ -234,12 +282,7 @@ void Form1::buildControls()
 
     Label14 = label(client, "Label14", QStringLiteral("Horalux - keeps time for you"),
                     twips(2640, 3000, 2175, 255));
-    {
-        // Drawn in the colour of a window border, as a quiet credit line.
-        QPalette p = Label14->palette();
-        p.setColor(QPalette::WindowText, p.color(QPalette::Dark));
-        Label14->setPalette(p);
-    }
+    tintCredit();
 
     txtf2 = place<QLineEdit>(client, "txtf2", twips(3360, 2160, 1215, 285));
     txtf2->setText(QStringLiteral("Text2"));
@@ -251,6 +294,43 @@ void Form1::buildControls()
         Option2,  Command5, Check4,   Combo9,   Combo10, Check5,   Command6, Check6};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    // What a screen reader says: each control by what it sets. Frames would give all the boxes
+    // of a schedule one name, and four buttons share the caption "Set Hour".
+    const struct {
+        QWidget *control;
+        const char *name, *description;
+    } spoken[] = {
+        {Check1, "Shutdown activated", "Shut the computer down at the set time"},
+        {Combo1, "Shutdown hour", "The hour of the shutdown time"},
+        {Combo2, "Shutdown minute", "The minute of the shutdown time"},
+        {Command2, "Set the shutdown time", "Sets and saves the chosen shutdown hour and minute"},
+        {Check2, "Logoff activated", "Log off at the set time"},
+        {Combo3, "Logoff hour", "The hour of the logoff time"},
+        {Combo4, "Logoff minute", "The minute of the logoff time"},
+        {Command3, "Set the logoff time", "Sets and saves the chosen logoff hour and minute"},
+        {Check3, "Program activated", "Start the chosen program at the set time"},
+        {Text1, "Program to start", "The command line of the program started at the set time"},
+        {Combo6, "Program hour", "The hour at which the program starts"},
+        {Combo5, "Program minute", "The minute at which the program starts"},
+        {Command4, "Set the program time", "Sets and saves the chosen program hour and minute"},
+        {Combo7, "Block start hour", "The hour at which the block begins"},
+        {Combo8, "Block start minute", "The minute at which the block begins"},
+        {Combo10, "Block end hour", "The hour at which the block ends"},
+        {Combo9, "Block end minute", "The minute at which the block ends"},
+        {Check4, "Block activated", "Keep the computer unusable between the block's start and end"},
+        {Option1, "Block by shutting down", "During the block, shut the computer down"},
+        {Option2, "Block by logging off", "During the block, log off"},
+        {Command5, "Set the block time", "Sets and saves the chosen block start and end"},
+        {Command1, "Browse", "Choose the program to start"},
+        {Check6, "Start on system Tray", "Start hidden in the notification area"},
+        {Check5, "Set this settings for every day of the week", "Restore the chosen times at start"},
+        {Command6, "Save", "Saves the two start-up options"},
+    };
+    for (const auto &s : spoken) {
+        s.control->setAccessibleName(QLatin1String(s.name));
+        s.control->setAccessibleDescription(QLatin1String(s.description));
+    }
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -284,18 +364,16 @@ void Form1::buildMenus()
     connect(open, &QAction::triggered, this, &Form1::open_Click);
 }
 
-// Captions must stay whole at the fixed geometry. The first of a few narrow sans-serif faces
-// that is installed is tried at the size of the original layout's font (8 points at 96 dots
-// per inch, 11 pixels), and made a pixel smaller until every caption fits its control.
+// Captions must stay whole at the fixed geometry. The caption font is tried at the size of the
+// original layout's font (8 points at 96 dots per inch, 11 pixels), and made a pixel smaller
+// until every caption fits its control.
 void Form1::fitFont()
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
-                      QStringLiteral("FreeSans")});
-    font.setStyleHint(QFont::SansSerif);
+    QuietFontChange quiet;
+    for (QComboBox *c : findChildren<QComboBox *>())
+        c->installEventFilter(&quiet);
     for (int px = 11; px >= 8; --px) {
-        font.setPixelSize(px);
+        const QFont font = captionFont(px);
         applyFont(font);
         bool fits = true;
         for (QWidget *w : findChildren<QWidget *>()) {
@@ -324,17 +402,52 @@ void Form1::fitFont()
     }
 }
 
-// Every control gets the font itself: frames with a style sheet do not pass their parent's
-// font on to the controls inside them.
+// The controls take the window's font, and so do the menus (pop-up windows, which do not
+// inherit it); a few labels are bold.
 void Form1::applyFont(const QFont &font)
 {
     QFont bold = font;
     bold.setWeight(QFont::Bold);
     setFont(font);
-    for (QWidget *w : findChildren<QWidget *>())
-        w->setFont(font);
+    op->setFont(font);
+    op2->setFont(font);
     for (QLabel *l : {Label1, Label4, Label7, Label10, Label12})
         l->setFont(bold);
+}
+
+// The credit line is muted: the window's text colour blended into its background, as far as
+// still keeps a contrast of at least 3:1 with it, in light and dark palettes alike.
+void Form1::tintCredit()
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](float v) {
+            return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+        };
+        return 0.2126f * channel(c.redF()) + 0.7152f * channel(c.greenF()) + 0.0722f * channel(c.blueF());
+    };
+    const QPalette window = palette();
+    const QColor text = window.color(QPalette::WindowText);
+    const QColor back = window.color(QPalette::Window);
+    const float lb = luminance(back);
+    QColor muted = text;
+    for (float share = 0.5f; share < 1.0f; share += 0.05f) {
+        muted = QColor::fromRgbF(text.redF() * share + back.redF() * (1 - share),
+                                 text.greenF() * share + back.greenF() * (1 - share),
+                                 text.blueF() * share + back.blueF() * (1 - share));
+        const float lm = luminance(muted);
+        if ((std::max(lm, lb) + 0.05f) / (std::min(lm, lb) + 0.05f) >= 3.05f)
+            break;
+    }
+    QPalette p = Label14->palette();
+    p.setColor(QPalette::WindowText, muted);
+    Label14->setPalette(p);
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && Label14)
+        tintCredit();
 }
 
 ArmingInputs Form1::armingInputs() const

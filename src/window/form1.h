@@ -15,6 +15,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 class Clock;
 class Dialogs;
@@ -52,7 +53,8 @@ public:
     void startUp();
 
     // Put the window in the notification area: the icon is shown first, then the window is
-    // hidden. Where the desktop has no notification area the window is minimized instead.
+    // hidden. Where the desktop has no notification area the window is minimized instead, and
+    // goes into the tray when one appears within two minutes.
     void HideToTray();
     // Bring the window back: the window is shown first, then the icon taken away.
     void RestoreFromTray();
@@ -70,7 +72,7 @@ public:
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6;
     QRadioButton *Option1, *Option2;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
-        *Label10, *Label11, *Label12, *Label13, *Label14;
+        *Label10, *Label11, *Label12, *Label13, *Label14 = nullptr;
     QLineEdit *Text1, *txtf2;
     TickTimer *Timer1;
     SysTray *cSysTray1;
@@ -84,12 +86,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
     void buildMenus();
     void fitFont();
     void applyFont(const QFont &font);
+    void tintCredit();
 
     // Commands behind the buttons.
     void Command1_Click(); // Browse
@@ -104,6 +108,8 @@ private:
     void open_Click();
     void leave_Click();
     void cSysTray1_RestoreRequest();
+    // Once a second while the window waits minimized for a notification area.
+    void lookForTray();
 
     // The tray tip follows every arming input and trigger time; a notice's "Cancel" unticks
     // its schedule's box as a click would.
@@ -115,10 +121,14 @@ private:
     // otherwise the user is asked to choose both and nothing changes.
     void setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTime)(const QString &),
                  const char *hourKey, const char *minuteKey, const QString &success);
-    // Writes the keys in order; every key is tried. The first failure's reason, or empty.
+    // Writes the keys together, under one lock: all or none. Why they were not written, or empty.
     QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
     // The confirmation for a "Set Hour" or "Save": the success text, or why nothing was saved.
     void confirm(const QString &success, const QString &failure, const QString &error);
+
+    static constexpr int kTrayLooks = 120;
+    QTimer *trayWait_ = nullptr;
+    int trayLooksLeft_ = 0;
 
     SettingsStore &settings_;
     Dialogs &CommonDialog1;

@@ -100,8 +100,12 @@ start_program() {
     if (( offset >= 0 )); then faked="+${offset}s"; else faked="-$(( -offset ))s"; fi
     HX_CALL_LOG=$2 FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$faked" "$work/app/horalux" \
         >>"$work/horalux.log" 2>&1 &
-    program_pid=$!
-    XS_PIDS+=("$program_pid")
+    # faketime runs the program as its child and leaves it running when it is stopped itself:
+    # the program's own id is the one to stop.
+    local wrapper=$! child=""
+    for _ in $(seq 100); do child=$(pgrep -P "$wrapper" | head -1); [ -n "$child" ] && break; sleep 0.05; done
+    program_pid=${child:-$wrapper}
+    XS_PIDS+=("$wrapper" "$program_pid")
     xs_log "program started, its clock at $1 (offset ${offset}s)"
 }
 # wait_fake HH:MM:SS: sleeps until the program's clock has passed that time.
@@ -297,6 +301,26 @@ fi
 grep -q program "$log2" && fail "the chosen program ran in the second run, where it was not armed"
 [ -s "$work/calls-unknown.log" ] && fail "a stand-in ran outside the program: $(cat "$work/calls-unknown.log")"
 [ -z "$(find "$HOME" -iname 'data.hxdata' 2>/dev/null)" ] || fail "a settings file was written under HOME"
+
+# ================= started in the tray before the panel is up =================
+# At login the program often starts before the panel: it waits minimized, and goes into the tray
+# once the panel is up (looking once a second). trayer is stopped, the program started with
+# systray=1, and trayer started again 3 s later: within 5 s the icon is there, the window gone.
+for pid in "${XS_PIDS[@]}"; do [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = trayer ] && xs_stop "$pid"; done
+panel_gone() { ! xs_viewable panel; }
+window_gone() { ! xs_viewable Horalux; }
+xs_wait 5 panel_gone || die "trayer did not stop"
+printf '[settings]\nsystray=1\n' >"$settings"
+start_program 10:20:00 "$work/calls-login.log"
+sleep 3
+xs_viewable Horalux && pass "no notification area yet: the window stays reachable" \
+    || fail "no notification area, and the window is not on screen"
+xs_start_tray || die "trayer did not start again"
+xs_wait 5 tray_icon_present && xs_wait 5 window_gone \
+    && pass "the panel came up 3 s later: icon in it and window hidden within 5 s" \
+    || fail "the panel came up 3 s later, but the icon is not in it or the window still shown"
+import -window root "$artifacts/e2e-login-tray.png"
+xs_stop "$program_pid"
 
 echo "$failures failure(s); screenshots in $artifacts"
 [ "$failures" -eq 0 ]

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings file: the INI rules on literal files, bad files, failed writes, the lock, and
-// writers killed in the middle or running two at once. Started as "tst_settings --write ...",
-// the program is the writer those process tests start.
-#include "settings/ini_text.h"
+// The settings file: the INI rules on literal files, bad files, failed writes, the lock, where the
+// file lives, and writers killed in the middle or running two at once. Started as
+// "tst_settings --write ...", the program is the writer those process tests start.
 #include "settings/settings_store.h"
 
 #include <QDirIterator>
@@ -16,11 +15,8 @@
 #include <QTest>
 #include <QThread>
 
-#include <algorithm>
-#include <thread>
 #include <unistd.h>
 
-using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -51,25 +47,24 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
 }
 
 // The writer: --write DIR FIRST LAST KEY... sets every KEY to FIRST, then FIRST+1, ... up to LAST
-// (without end when LAST is 0), printing each number once its round is written. After each write
-// every KEY written so far must read back as written. Exit status 1, with the reason on stderr, at
-// the first write that fails or key that does not read back.
+// (without end when LAST is 0), all KEYs of a round in one write, printing each number once its
+// round is written; then every KEY must read back as written. Exit status 1, with the reason on
+// stderr, at the first write that fails or key that does not read back.
 int writer(const QStringList &args)
 {
     SettingsStore store(args.at(0));
-    QMap<QString, QString> written;
     const qint64 last = args.at(2).toLongLong();
     for (qint64 n = args.at(1).toLongLong(); last == 0 || n <= last; ++n) {
-        for (const QString &key : args.mid(3)) {
-            const WriteResult result = store.writeKey(key, written[key] = QString::number(n));
-            QString error = result.error;
-            for (auto it = written.cbegin(); it != written.cend() && error.isEmpty(); ++it)
-                if (store.readKey(it.key()) != it.value())
-                    error = it.key() + " lost its value " + it.value() + ": it reads " + store.readKey(it.key());
-            if (!error.isEmpty()) {
-                std::fprintf(stderr, "%s\n", qPrintable(error));
-                return 1;
-            }
+        QList<std::pair<QString, QString>> round;
+        for (const QString &key : args.mid(3))
+            round.append({key, QString::number(n)});
+        QString error = store.writeKeys(round).error;
+        for (const auto &[key, value] : round)
+            if (error.isEmpty() && store.readKey(key) != value)
+                error = key + " lost its value " + value + ": it reads " + store.readKey(key);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
         }
         // Straight to the descriptor: nothing may wait in a buffer when the process is killed.
         const QByteArray line = QByteArray::number(n) + '\n';
@@ -106,12 +101,11 @@ private slots:
     void rules();
     void badFiles_data();
     void badFiles() { rules(); }
-    void longValuesAreCut();
-    void unwritableDirectory_data();
-    void unwritableDirectory();
+    void failedWrites_data();
+    void failedWrites();
     void lock();
+    void directoryChoice_data();
     void directoryChoice();
-    void randomFilesKeepOtherLines();
     void killedWriterLeavesOldOrNewFile();
     void twoWritersLoseNoKey();
 };
@@ -135,16 +129,16 @@ void TstSettings::rules_data()
     row("first key wins", "[settings]\ns1=1\nS1=2\n", "s1", "1", "9", "[settings]\ns1=9\nS1=2\n");
     row("first section wins", "[settings]\nx=1\n[Settings]\ns1=2\n", "s1", "<no value>", "3",
         "[settings]\nx=1\ns1=3\n[Settings]\ns1=2\n");
-    row("other section first", "[other]\ns1=1\n[settings]\ns1=2\n", "s1", "2", "3",
-        "[other]\ns1=1\n[settings]\ns1=3\n");
-    row("key before any section; new section at the end", "s1=1\n[other]\nx=1\n", "s1", "<no value>", "07",
-        "s1=1\n[other]\nx=1\n[settings]\ns1=07\n");
+    row("keys outside the section; new section at the end", "s1=1\n[other]\ns1=2\n", "s1", "<no value>",
+        "07", "s1=1\n[other]\ns1=2\n[settings]\ns1=07\n");
     row("new key after the last key line; junk never matches",
         "[settings]\ns1=1\n;s2=5\njunk\ns2\ns2 x=1\n[x\nf1=2\n\n; c\n[other]\n", "s2", "<no value>", "2",
         "[settings]\ns1=1\n;s2=5\njunk\ns2\ns2 x=1\n[x\nf1=2\ns2=2\n\n; c\n[other]\n");
     row("new key in a section without keys", "[settings]\n; c\n[o]\n", "s1", "<no value>", "07",
         "[settings]\ns1=07\n; c\n[o]\n");
-    row("CRLF replace", "[settings]\r\ns1=1\r\n", "s1", "1", "07", "[settings]\r\ns1=07\r\n");
+    // Editors on Windows start a UTF-8 file with a byte-order mark: it hides no section and stays.
+    row("UTF-8 byte-order mark, CRLF", "\xEF\xBB\xBF[settings]\r\ns1=1\r\n", "s1", "1", "07",
+        "\xEF\xBB\xBF[settings]\r\ns1=07\r\n");
     row("CRLF new key", "[settings]\r\ns1=1\r\n[o]\r\n", "s2", "<no value>", "2",
         "[settings]\r\ns1=1\r\ns2=2\r\n[o]\r\n");
     row("CRLF new section", "[other]\r\nx=1\r\n", "s1", "<no value>", "07",
@@ -175,19 +169,22 @@ void TstSettings::badFiles_data()
         c = char(rng.bounded(256));
     binary.replace('[', '(').replace('\r', '.').back() = '\0'; // no header, LF only, no final newline
     const QByteArray nuls = "\0\0[settings]\0\n\0\n[settings]\ns1=\0" "07\n"_ba;
-    const QByteArray megabyte(1000000, 'x');
     const QByteArray mebibyte = "[settings]\ns1=07\n;" + QByteArray(1024 * 1024 - 18, '-');
+    const QString clock = QString::fromUtf8("\xf0\x9f\x95\x90"); // two UTF-16 units
 
     row("binary", binary, "s1", "<no value>", "30", binary + "\n[settings]\ns1=30\n");
     row("NUL bytes; NUL ends a value", nuls, "s1", "", "30", "\0\0[settings]\0\n\0\n[settings]\ns1=30\n"_ba);
-    row("megabyte line", megabyte + "\n[settings]\ns1=07\n", "s1", "07", "08",
-        megabyte + "\n[settings]\ns1=08\n");
-    row("header without ]", "[settings\ns1=07\n", "s1", "<no value>", "1",
-        "[settings\ns1=07\n[settings]\ns1=1\n");
     row("no final newline, replace", "[settings]\ns1=1", "s1", "1", "07", "[settings]\ns1=07");
-    row("no final newline, new key", "[settings]\ns1=1", "s2", "<no value>", "2", "[settings]\ns1=1\ns2=2");
     row("no final newline after the header", "[settings]", "s1", "<no value>", "07", "[settings]\ns1=07");
     row("no final newline, new section", "[o]\nx=1", "s1", "<no value>", "07", "[o]\nx=1\n[settings]\ns1=07\n");
+    row("only a byte-order mark", "\xEF\xBB\xBF", "s1", "<no value>", "07", "\xEF\xBB\xBF[settings]\ns1=07\n");
+    // Reads are cut to 255 characters; a character of two UTF-16 units across the cut goes whole.
+    row("300 characters", "[settings]\ns1=" + QByteArray(300, 'x'), "s1", QString(255, 'x'), "07",
+        "[settings]\ns1=07");
+    row("a character across the cut", "[settings]\ns1=" + QByteArray(254, 'y') + clock.toUtf8() + "z", "s1",
+        QString(254, 'y'), "07", "[settings]\ns1=07");
+    row("a character before the cut", "[settings]\ns1=" + QByteArray(253, 'y') + clock.toUtf8() + "z", "s1",
+        QString(253, 'y') + clock, "07", "[settings]\ns1=07");
     row("a directory as the file", {}, "s1", "<no value>", "07", {}, "it is a directory", "Data.HXDATA/");
     row("1 MiB is still read", mebibyte, "s1", "07", "08", QByteArray(mebibyte).replace("s1=07", "s1=08"));
     row("a write would grow it beyond 1 MiB", mebibyte, "s1", "07", "070", {},
@@ -232,43 +229,35 @@ void TstSettings::rules()
     QVERIFY(snapshot(dir.path()) == disk); // no lock, temporary or second file left
 }
 
-// Reads are cut to 255 characters, and a character of two UTF-16 units across the cut is dropped
-// whole; the file keeps the value whole.
-void TstSettings::longValuesAreCut()
-{
-    QTemporaryDir dir;
-    SettingsStore store(dir.path());
-    const QString clock = QString::fromUtf8("\xf0\x9f\x95\x90");
-    QVERIFY(store.writeKey("s1", QString(300, 'x')));
-    QVERIFY(contents(store.filePath()).contains("s1=" + QByteArray(300, 'x') + '\n'));
-    QCOMPARE(store.readKey("s1"), QString(255, 'x'));
-    QVERIFY(store.writeKey("s2", QString(254, 'y') + clock + "z"));
-    QCOMPARE(store.readKey("s2"), QString(254, 'y'));
-    QVERIFY(store.writeKey("s2", QString(253, 'y') + clock + "z"));
-    QCOMPARE(store.readKey("s2"), QString(253, 'y') + clock);
-}
-
-void TstSettings::unwritableDirectory_data()
+void TstSettings::failedWrites_data()
 {
     QTest::addColumn<QString>("where"); // relative to the temporary directory, or absolute
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("reason"); // "PID" stands for this process's id
     QTest::newRow("below a regular file") << "plain/sub" << "Not a directory";
     QTest::newRow("the directory is a regular file") << "plain" << "plain is not a directory";
     QTest::newRow("a file system that takes no files") << "/proc" << "lock file";
     QTest::newRow("no write permission") << "locked" << "Permission denied";
+    QTest::newRow("a directory as the lock file") << "lockdir" << "data.hxdata.lock: it is a directory";
+    QTest::newRow("the lock held by another copy")
+        << "held" << "another copy of Horalux (process PID) is writing the settings";
 }
 
-// The write fails with a reason, even for root, and nothing changes on disk. Root may write to any
-// directory, so as root the write to a directory without write permission runs as the user nobody.
-void TstSettings::unwritableDirectory()
+// A "Set Hour" of the block writes four keys together. The write fails with a reason, even for
+// root, and nothing changes on disk. It gives up within about 2 seconds when another copy holds
+// the lock, and at once for anything else. Root may write to any directory, so as root the write
+// to a directory without write permission runs as the user nobody.
+void TstSettings::failedWrites()
 {
     QFETCH(QString, where);
     QFETCH(QString, reason);
     QTemporaryDir dir;
     const QString directory = QDir::isAbsolutePath(where) ? where : dir.filePath(where);
     put(dir.filePath("plain"), "[settings]\ns1=01\n");
-    QVERIFY(QDir(dir.path()).mkdir("locked"));
+    for (const char *sub : {"locked", "lockdir", "lockdir/data.hxdata.lock", "held"})
+        QVERIFY(QDir(dir.path()).mkdir(sub));
     put(dir.filePath("locked/data.hxdata"), "[settings]\ns1=01\n");
+    QLockFile other(dir.filePath("held/data.hxdata.lock"));
+    QVERIFY(other.tryLock(0));
     const auto reachable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
     QVERIFY(QFile::setPermissions(dir.path(), reachable | QFile::WriteOwner));
     QVERIFY(QFile::setPermissions(dir.filePath("locked"), reachable));
@@ -278,6 +267,8 @@ void TstSettings::unwritableDirectory()
     const QMap<QString, QByteArray> disk = snapshot(dir.path());
 
     QString error;
+    QElapsedTimer waited;
+    waited.start();
     if (where == "locked" && ::geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
         if (setpriv.isEmpty())
@@ -295,18 +286,20 @@ void TstSettings::unwritableDirectory()
             QSKIP(qPrintable("cannot run as the user nobody: " + error));
         QCOMPARE(child.exitCode(), 1);
     } else {
-        const WriteResult result = SettingsStore(directory).writeKey("s1", "07");
+        const WriteResult result = SettingsStore(directory).writeKeys({{"i1", "22"}, {"i2", "00"}, {"f1", "06"}, {"f2", "15"}});
         QVERIFY(!result);
         error = result.error;
     }
-    QVERIFY2(error.startsWith("cannot write " + directory + "/data.hxdata: ") && error.contains(reason),
+    const qint64 ms = waited.elapsed();
+    QVERIFY2(error.startsWith("cannot write " + directory + "/data.hxdata: ")
+                 && error.contains(QString(reason).replace("PID", QString::number(QCoreApplication::applicationPid()))),
              qPrintable(error));
+    QVERIFY2(where == "held" ? ms >= 1900 && ms < 3500 : ms < 1000, qPrintable(QString::number(ms) + " ms"));
     QVERIFY(snapshot(dir.path()) == disk);
 }
 
-// The first write creates the directory. While another copy of the program holds the lock, a write
-// waits for it and fails with a reason after the timeout; reads do not wait. A lock left by a
-// process that is gone, or left empty by one killed before it could fill it, is taken over.
+// The first write creates the directory. A lock left by a process that is gone, or left empty by
+// one killed before it could fill it, is taken over.
 void TstSettings::lock()
 {
     QTemporaryDir dir;
@@ -314,23 +307,6 @@ void TstSettings::lock()
     QVERIFY(store.writeKey("s1", "01"));
     const QString path = dir.filePath("new/sub/data.hxdata");
     const QString lockPath = path + ".lock";
-    QLockFile other(lockPath);
-    QVERIFY(other.tryLock(0));
-    store.setLockTimeout(300ms);
-    const WriteResult busy = store.writeKey("s1", "02");
-    QVERIFY(!busy);
-    QCOMPARE(busy.error,
-             "cannot write " + path + ": another program has been writing it for more than 0.3 seconds; try again");
-    QCOMPARE(store.readKey("s1"), QStringLiteral("01"));
-
-    store.setLockTimeout(5000ms);
-    std::thread release([&other] {
-        std::this_thread::sleep_for(150ms);
-        other.unlock();
-    });
-    const WriteResult waited = store.writeKey("s1", "03");
-    release.join();
-    QVERIFY2(waited, qPrintable(waited.error));
 
     QProcess gone;
     gone.start("/bin/true");
@@ -349,69 +325,37 @@ void TstSettings::lock()
                                                               {path, "[settings]\ns1=05\n"}}));
 }
 
-// The program's directory when it holds the settings file or may be written, else the
-// configuration directory.
+void TstSettings::directoryChoice_data()
+{
+    QTest::addColumn<QString>("app"); // the program's folder
+    QTest::addColumn<bool>("holdsFile");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("beside"); // the settings stay beside the program, else per user
+    const auto row = [](const char *name, const char *app, bool holdsFile, bool writable, bool beside) {
+        QTest::newRow(name) << QString(app) << holdsFile << writable << beside;
+    };
+    row("a folder of one's own", "/home/me/horalux", false, true, true);
+    row("a read-only folder holding the file", "/media/stick/horalux", true, false, true);
+    row("a read-only folder", "/opt/horalux", false, false, false);
+    // Installed: the configured install folder, or anywhere under /usr, for root too.
+    row("root in the install folder", "/srv/prefix/bin/", true, true, false);
+    row("root in /usr/bin", "/usr/bin", true, true, false);
+    row("root in /usr", "/usr", false, true, false);
+    row("beside /usr", "/usrlocal/bin", false, true, true);
+}
+
 void TstSettings::directoryChoice()
 {
-    QTemporaryDir dir;
-    const QString config = dir.filePath("config/horalux");
-    QCOMPARE(SettingsStore::chooseDirectory(dir.path(), config), dir.path());
-    QVERIFY(QDir(dir.path()).mkdir("app"));
-    put(dir.filePath("app/DATA.hxdata"), "[settings]\n");
-    QCOMPARE(SettingsStore::chooseDirectory(dir.filePath("app"), config), dir.filePath("app"));
-    put(dir.filePath("plain"), "");
-    QCOMPARE(SettingsStore::chooseDirectory(dir.filePath("plain/bin"), config), config);
+    QFETCH(QString, app);
+    QFETCH(bool, holdsFile);
+    QFETCH(bool, writable);
+    QFETCH(bool, beside);
+    const QString config = "/home/me/.config/horalux";
+    QCOMPARE(SettingsStore::chooseDirectory(app, holdsFile, writable, "/srv/prefix/bin", config),
+             beside ? app : config);
 }
 
-// Random keys written into random texts: the key reads back, and every other line stays byte for
-// byte: one line is replaced (up to its '=') or one or two are inserted, with the text's own line
-// ending.
-void TstSettings::randomFilesKeepOtherLines()
-{
-    const QList<QByteArray> keys = {"s1", "S1", "s2", "days", "Days", "f2"};
-    const QList<QByteArray> junk = {"", "; c", "# s1=9", "junk", "[settings", "\xff\xfe\xc3", "\0s1=\0"_ba,
-                                    "=x", "   ", "[settings]", "[ Settings ]", "[other]", "[settings2]", "s"};
-    const QList<QByteArray> values = {"", "07", "a  b", "x=y;z", "\"", "'a", "h\xc3\xa9", "[s]"};
-    QRandomGenerator rng(20261206);
-    for (int round = 0; round < 2000; ++round) {
-        QByteArray eol = rng.bounded(2) ? "\r\n" : "\n";
-        QByteArray before;
-        for (int i = rng.bounded(12); i > 0; --i) {
-            before += rng.bounded(2) ? junk.at(rng.bounded(junk.size()))
-                                     : keys.at(rng.bounded(keys.size())) + (rng.bounded(2) ? " = " : "=")
-                    + QByteArray::number(rng.bounded(100));
-            if (i > 1 || rng.bounded(4))
-                before += eol;
-        }
-        if (!before.contains('\n'))
-            eol = "\n"; // a text without a line ending gets LF
-        const QByteArray key = keys.at(rng.bounded(keys.size()));
-        const QByteArray value = values.at(rng.bounded(values.size()));
-        const QByteArray after = ini::withValue(before, "settings", key, value);
-        const QByteArray context = "round " + QByteArray::number(round) + ": " + before.toPercentEncoding()
-            + " / " + key + "=" + value.toPercentEncoding() + " -> " + after.toPercentEncoding();
-        QVERIFY2(ini::value(after, "settings", key) == value, context.constData());
-        if (after == before)
-            continue; // the key already held the value
-        const auto linesOf = [&eol](const QByteArray &text) {
-            return (text.endsWith('\n') || text.isEmpty() ? text : QByteArray(text + eol)).split('\n');
-        };
-        const QList<QByteArray> old = linesOf(before);
-        const QList<QByteArray> now = linesOf(after);
-        const qsizetype head = std::mismatch(old.begin(), old.end(), now.begin(), now.end()).first - old.begin();
-        const qsizetype tail =
-            std::mismatch(old.rbegin(), old.rend() - head, now.rbegin(), now.rend() - head).first - old.rbegin();
-        const qsizetype removed = old.size() - head - tail;
-        const qsizetype added = now.size() - head - tail;
-        QVERIFY2(removed <= 1 && added >= 1 && added <= 2 - removed, context.constData());
-        if (removed == 1) // replaced in place: the part up to '=' is unchanged
-            QVERIFY2(now[head].startsWith(old[head].left(old[head].indexOf('=') + 1)), context.constData());
-        for (qsizetype i = head; i < head + added; ++i)
-            QVERIFY2(now[i].endsWith('\r') == (eol == "\r\n"), context.constData());
-    }
-}
-
-// A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments, forty
+// A child keeps rewriting s1 with 1, 2, 3, ... and is killed (SIGKILL) at random moments, five
 // times. Reads made meanwhile always find a whole file and never an older value after a newer one.
 // After each kill s1 holds the last value the child reported written, or the one it was writing,
 // and every other byte is as before.
@@ -425,7 +369,7 @@ void TstSettings::killedWriterLeavesOldOrNewFile()
     put(path, fileWith(0));
     QRandomGenerator rng(42);
     qint64 value = 0;
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 5; ++round) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
                     {"--write", dir.path(), QString::number(value + 1), "0", "s1"});
@@ -459,15 +403,15 @@ void TstSettings::killedWriterLeavesOldOrNewFile()
     QVERIFY(!QFile::exists(path + ".lock")); // (a temporary file of a killed write may stay behind)
 }
 
-// Two writers set six keys each, a hundred rounds (six hundred writes each) at the same time;
-// afterwards every key holds its last value.
+// Two writers set six keys each, twenty rounds at the same time; afterwards every key holds
+// its last value.
 void TstSettings::twoWritersLoseNoKey()
 {
     QTemporaryDir dir;
     const QStringList keys = {"s1", "s2", "l1", "l2", "e1", "e2", "i1", "i2", "f1", "f2", "days", "systray"};
     QProcess a;
     QProcess b;
-    const QStringList args = {"--write", dir.path(), "1", "100"};
+    const QStringList args = {"--write", dir.path(), "1", "20"};
     a.start(QCoreApplication::applicationFilePath(), args + keys.mid(0, 6));
     b.start(QCoreApplication::applicationFilePath(), args + keys.mid(6));
     for (QProcess *writer : {&a, &b}) {
@@ -476,7 +420,7 @@ void TstSettings::twoWritersLoseNoKey()
                  writer->readAllStandardError().constData());
     }
     for (const QString &key : keys)
-        QCOMPARE(SettingsStore(dir.path()).readKey(key), QStringLiteral("100"));
+        QCOMPARE(SettingsStore(dir.path()).readKey(key), QStringLiteral("20"));
     QCOMPARE(contents(dir.filePath("data.hxdata")).count('\n'), 13); // the header and twelve keys, once
     QCOMPARE(snapshot(dir.path()).keys(), QStringList{dir.filePath("data.hxdata")});
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Manual check, not part of the test run (it needs root and Debian's package archive):
-#   tests/desktop/clean_machine.sh BUILD_DIR [ARTIFACT_DIR]
+#   scripts/clean_machine.sh BUILD_DIR [ARTIFACT_DIR]
 # Builds a minimal Debian 12 tree with debootstrap (no compiler, no Qt, no development package),
 # installs the .deb made by cpack into it with apt, which brings in only its Depends, and runs
 # the installed /usr/bin/horalux inside that tree as the user nobody, on a private Xvfb of the
@@ -9,13 +9,13 @@
 set -euo pipefail
 build=$(readlink -f "$1")
 artifacts=$(mkdir -p "${2:-$build}" && cd "${2:-$build}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
+desktop=$(cd "$(dirname "$0")/../tests/desktop" && pwd) # its X session helpers
 [ "$(id -u)" -eq 0 ] || { echo "needs root (debootstrap, chroot)"; exit 1; }
 command -v debootstrap >/dev/null || apt-get install -y -qq debootstrap >/dev/null
 
 work=$(mktemp -d /tmp/horalux-clean.XXXXXX)
 tree=$work/tree
-source "$here/xsession.sh"
+source "$desktop/xsession.sh"
 mounted=()
 cleanup() {
     xs_cleanup
