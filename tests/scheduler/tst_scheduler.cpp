@@ -34,7 +34,7 @@ struct Fake : Clock, Launcher, Notifier, SessionLogout {
 };
 
 // Writes its path and each argument, one a line, to "rec" in the current folder, renamed into
-// place whole.
+// place whole: a reader never sees half a record.
 const char kStandIn[] = "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" >part && mv part rec\n";
 
 } // namespace
@@ -58,9 +58,7 @@ void TstScheduler::tick_data()
 {
     QTest::addColumn<QString>("ticks");
     QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, const char *ticks, const char *expected) {
-        QTest::newRow(name) << ticks << expected;
-    };
+    const auto row = [](const char *name, const char *t, const char *e) { QTest::newRow(name) << t << e; };
     // Only the value 1 arms a schedule: grey (2) launches, announces and shows nothing.
     row("grey", "N 22:30:00,22:30:00,22:30:00,22:00:00,23:00:00 2222SL 21:59:00 22:29:00 22:30:00 ?", "tip:");
     // Times never set, malformed, or a block with one bound: nothing.
@@ -148,36 +146,37 @@ void TstScheduler::timerAimsAtEachSecondAndStops()
     QVERIFY(!timer.isActive());
 }
 
-// Stand-ins on PATH, one also in the current folder, a program and a document with spaces and
-// ';' in their names. Each launch must start the stand-in whose record comes (its path, then
-// each argument; "@" stands for the temporary folder): never through a shell, a document
-// through xdg-open, a bare name from PATH and never from the current folder.
+// Stand-ins in a folder first on PATH, with a program and a document with spaces and ';' in
+// their names, and a recorder in the current folder below it too. Each launch must start the
+// stand-in whose record comes (its path, then each argument, joined by '|'; "@" stands for the
+// folder): never through a shell, a document through xdg-open, a bare name from PATH and never
+// from the current folder. A launch that cannot start says why in one line, and fails.
 void TstScheduler::launch()
 {
     QTemporaryDir tmp;
     const QString t = tmp.path();
-    QVERIFY(tmp.isValid() && QDir(t).mkpath("bin") && QDir::setCurrent(t));
-    for (const QString name :
-         {"bin/systemctl", "bin/loginctl", "bin/xdg-open", "bin/recorder", "recorder", "run me", "a;b c.txt"}) {
+    QVERIFY(tmp.isValid() && QDir(t).mkpath("here") && QDir::setCurrent(t + "/here"));
+    for (const QString name : {"systemctl", "loginctl", "xdg-open", "recorder", "here/recorder", "run me", "a;b c.txt"}) {
         QFile f(t + '/' + name);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kStandIn) > 0);
         QVERIFY(name.endsWith(".txt") || f.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     }
-    qputenv("PATH", (t + "/bin:" + qEnvironmentVariable("PATH")).toLocal8Bit());
+    qputenv("PATH", (t + ':' + qEnvironmentVariable("PATH")).toLocal8Bit());
     for (const QString name : {"systemctl", "loginctl", "xdg-open"}) // the guard
-        QCOMPARE(QStandardPaths::findExecutable(name), t + "/bin/" + name);
-    QFile record(t + "/rec");
+        QCOMPARE(QStandardPaths::findExecutable(name), t + '/' + name);
+    QFile record(t + "/here/rec");
     for (auto [text, expected] : QList<std::pair<QString, QString>>{
-                 {shutdownCommand(), "@/bin/systemctl|poweroff"}, {"@/run me", "@/run me"},
-                 {logoffCommand(), "@/bin/loginctl|terminate-session|auto"}, {"recorder", "@/bin/recorder"},
-                 {"recorder a;touch @/pwned $(id) \"two words\"", "@/bin/recorder|a;touch|@/pwned|$(id)|two words"},
-                 {"@/a;b c.txt", "@/bin/xdg-open|@/a;b c.txt"}}) {
+                 {shutdownCommand(), "@/systemctl|poweroff"}, {logoffCommand(), "@/loginctl|terminate-session|auto"},
+                 {"@/run me", "@/run me"}, {"recorder", "@/recorder"}, {"@/a;b c.txt", "@/xdg-open|@/a;b c.txt"},
+                 {"recorder a;touch @/pwned $(id) \"two words\"", "@/recorder|a;touch|@/pwned|$(id)|two words"}}) {
         QVERIFY(ProcessLauncher().launch(text.replace('@', t)));
         QTRY_VERIFY_WITH_TIMEOUT(record.exists(), 15000);
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(QString(record.readAll()).trimmed().replace('\n', '|'), expected.replace('@', t));
         QVERIFY(record.remove());
     }
+    QTest::ignoreMessage(QtWarningMsg, "horalux: cannot start \"no-such-program -v\": no-such-program: not found on PATH");
+    QVERIFY(!ProcessLauncher().launch("no-such-program -v"));
 }
 
 QTEST_GUILESS_MAIN(TstScheduler)
