@@ -218,14 +218,14 @@ private slots:
         QTest::newRow("days 2, systray 2") << "s1=07 s2=45 l1=08 l2=46 e1=09 e2=47 i1=10 i2=48 f1=11 f2=49 days=2 systray=2 startUp where"
                                            << "boxes=-- -- -- -- -- -- -- -- -- --; checks=0 0 0 0 1 0; seen=hidden";
         // The tip: "Horalux", then a line per armed schedule, after every box, option and "Set
-        // Hour", the icon made before the arming ("where" makes it) or after. A notice's
-        // "Cancel" unticks its own box (never ticks one: a second Cancel), and leaves the times
-        // and the file.
+        // Hour", the icon made before the arming (icon=0, a click of no kind) or after. A
+        // notice's "Cancel" unticks its own box (never ticks one: a second Cancel), and leaves
+        // the times and the file.
         const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5", b = "Block 23:15–06:00 (log off)",
-                      all = "where Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
+                      all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
         QTest::newRow("block Set Hour") << "Option2 " + block << "tip=Horalux|" + b;
         QTest::newRow("option chosen last") << block + " Option1" << "tip=Horalux|Block 23:15–06:00 (shut down)";
-        QTest::newRow("Set Hour") << all.mid(6) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
+        QTest::newRow("Set Hour") << all.mid(7) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
         QTest::newRow("Cancel shutdown, twice") << all + " cancel=0 cancel=0" << "tip=Horalux|Logoff at 23:00|" + b + "; checks=0 1 0 1 1 0";
         QTest::newRow("Cancel logoff") << all + " cancel=1" << "tip=Horalux|Shutdown at 22:30|" + b + "; checks=1 0 0 1 1 0";
         QTest::newRow("Cancel block") << all + " cancel=2" << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00; checks=1 1 0 0 1 0; "
@@ -274,13 +274,12 @@ private slots:
     }
 
     // The credit line is muted, yet keeps 3:1 against the background in a light palette and in
-    // a dark one, to which the window, made in the light one, changes. (Last: it leaves the
-    // dark palette.)
+    // a dark one, to which the window, made in the light one, changes.
     void creditContrast()
     {
         Harness h;
         for (const QPalette &p : {QStyleFactory::create("Fusion")->standardPalette(), QPalette(QColor(53, 53, 53), QColor(70, 70, 70))}) {
-            QApplication::setPalette(p);
+            h.form.setPalette(p);
             QVERIFY2(contrast(h.form.Label14, &h.form) >= 3 && contrast(h.form.Label14, &h.form) < contrast(&h.form, &h.form),
                      qPrintable(QString::number(contrast(h.form.Label14, &h.form))));
         }
