@@ -1,0 +1,290 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window and its tray icon, over a fresh settings folder, with one stand-in for the clock,
+// the launcher, the notices, the dialogs and the notification area: what a user meets in the
+// window, then scenarios (steps, and what the user sees afterwards), then the one run of the
+// real message boxes.
+
+#include "scheduler/actions.h"
+#include "scheduler/clock.h"
+#include "scheduler/launcher.h"
+#include "settings/settings_store.h"
+#include "tray/systray.h"
+#include "window/check_value.h"
+#include "window/dialogs.h"
+#include "window/form1.h"
+
+#include <QtTest>
+#include <QAccessible>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QSystemTrayIcon>
+
+// The contrast of a widget's text with another's background, 1 to 21, as accessibility
+// guidelines reckon it.
+double contrast(const QWidget *text, const QWidget *back)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
+    };
+    const double a = luminance(text->palette().color(QPalette::WindowText)), b = luminance(back->palette().color(QPalette::Window));
+    return std::max(a, b) / std::min(a, b);
+}
+
+struct Harness : Clock, Launcher, Notifier, Dialogs {
+    QTime now() const override { return time; }
+    bool launch(const QString &line) override { launched << line; return true; }
+    void notify(const Notice &) override {}
+    void information(QWidget *, const QString &text) override { said << text; }
+    bool question(QWidget *, const QString &text) override { asked << text; return yes; }
+    std::optional<QString> openProgram(QWidget *) override { return std::exchange(chosen, std::nullopt); }
+    QTime time{12, 0, 0};
+    QStringList launched, said, asked, seen;
+    bool yes = true, trayUp = true;
+    std::optional<QString> chosen;
+    int code = 0; // what the event loop returned
+    QTemporaryDir tmp;
+    SettingsStore store{tmp.filePath("d")};
+    QLockFile other{tmp.filePath("d/data.hxdata.lock")}; // another copy of the program
+    QWidget box; // a window of its own, as a message box is
+    Form1 form;
+
+    // With real, the window uses those dialogs instead of the stand-in.
+    explicit Harness(Dialogs *real = nullptr) : form(store, *this, *this, real ? *real : *this, this)
+    {
+        form.cSysTray1->setAvailabilityCheck([this] { return trayUp; });
+        QObject::connect(form.cSysTray1, &SysTray::intrayChanged, [this] { seen << place(); });
+    }
+
+    QString place() const
+    {
+        return form.cSysTray1->intray() ? (form.isHidden() ? "tray" : "tray+window")
+                                        : form.isMinimized() ? "minimized" : form.isVisible() ? "shown" : "hidden";
+    }
+
+    // Steps, in order: "Combo1=23" picks an item by index, "Check5=2" sets a check value,
+    // "Command2" clicks a button, "tray" triggers a menu item, "No" makes the next answers No,
+    // "show" calls a slot of the window, any other "key=text" is saved; other verbs below.
+    void act(const QString &steps)
+    {
+        for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
+            const QString name = step.section('=', 0, 0), text = step.section('=', 1);
+            if (step == "No") yes = false;
+            else if (auto *b = form.findChild<QAbstractButton *>(step)) b->click();
+            else if (auto *a = form.findChild<QAction *>(step)) a->trigger();
+            else if (auto *c = form.findChild<QComboBox *>(name)) c->setCurrentIndex(text.toInt());
+            else if (auto *c = form.findChild<QCheckBox *>(name)) setCheckValue(c, text.toInt());
+            else if (name == "icon") emit form.cSysTray1->icon()->activated(QSystemTrayIcon::ActivationReason(text.toInt()));
+            else if (name == "cancel") cancelRequested(Notice::Kind(text.toInt())); // a notice's "Cancel"
+            else if (name == "trayUp") trayUp = text.toInt(); // whether there is a notification area
+            else if (name == "look") // looks of the window waiting for a notification area
+                for (int i = 0; i < text.toInt(); ++i) QMetaObject::invokeMethod(form.findChild<QTimer *>({}, Qt::FindDirectChildrenOnly), "timeout");
+            else if (step == "wait") (void)QTest::qWaitFor([this] { return form.cSysTray1->intray(); }, 2500);
+            else if (step == "where") seen << place();
+            else if (step == "startUp") form.startUp();
+            else if (step == "unwritable") QFile(tmp.filePath("d")).open(QIODevice::WriteOnly);
+            else if (step == "locked") QVERIFY(QDir().mkpath(tmp.filePath("d")) && other.tryLock(0));
+            else if (name == "chosen") chosen = text; // the file the next "Browse" chooses, once
+            else if (name == "tick") time = QTime::fromString(text), form.scheduler().tick(); // at that time
+            else if (step == "box") box.show(), box.close();
+            else if (name == "exec") { // a step run in the event loop, which the test ends after 300 ms
+                QTimer::singleShot(0, &form, [this, text] { act(text); });
+                QTimer::singleShot(300, &form, [] { QCoreApplication::exit(42); });
+                code = QCoreApplication::exec();
+            } else if (!(step.contains('=') ? store.writeKey(name, text).ok : QMetaObject::invokeMethod(&form, qPrintable(step))))
+                QFAIL(qPrintable(step));
+        }
+    }
+
+    // What the user sees, by name.
+    QString look(const QString &what)
+    {
+        const Form1 &f = form;
+        QStringList checks, boxes; // Check1 to Check6; the boxes schedule by schedule, "--" for none chosen
+        for (QCheckBox *c : {f.Check1, f.Check2, f.Check3, f.Check4, f.Check5, f.Check6})
+            checks << QString::number(checkValue(c));
+        for (QComboBox *c : {f.Combo1, f.Combo2, f.Combo3, f.Combo4, f.Combo6, f.Combo5, f.Combo7, f.Combo8, f.Combo10, f.Combo9})
+            boxes << c->currentText().leftJustified(2, '-');
+        const Scheduler &s = f.scheduler();
+        QFile file(store.filePath());
+        const QMap<QString, QString> seen = {
+            {"asked", QString::number(asked.size())}, {"code", QString::number(code)}, {"said", said.join('|')},
+            {"seen", this->seen.join(' ')}, {"launched", launched.join('|')}, {"checks", checks.join(' ')},
+            {"boxes", boxes.join(' ')}, {"tip", f.cSysTray1->icon()->toolTip().replace('\n', '|')},
+            {"program", (f.Text1->isEnabled() && f.Command1->isEnabled() ? "+" : "-") + f.Text1->text()},
+            {"keys", file.open(QIODevice::ReadOnly) ? QString(file.readAll()).remove("[settings]").simplified() : ""},
+            {"schedule", QStringList{s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(), s.blockUntil()}.join('|')}};
+        return what + '=' + seen.value(what, "?");
+    }
+};
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The controls reached with Tab, in order, as the window starts: "-" disabled, "!"
+    // read-only, "+" checked, ":00-23" a box of the hours 00 to 23 with none chosen. Each has a
+    // name of its own for a screen reader, and a description. The menus; every caption whole.
+    void window()
+    {
+        Harness h;
+        Form1 &f = h.form;
+        QStringList chain, names, menus;
+        for (QWidget *w = f.Check1; chain.isEmpty() || w != f.Check1; w = w->nextInFocusChain()) {
+            if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(&f)) continue;
+            chain << w->objectName() + (w->isEnabled() ? "" : "-") + (w->property("readOnly").toBool() ? "!" : "")
+                    + (w->property("checked").toBool() ? "+" : "");
+            if (auto *c = qobject_cast<QComboBox *>(w))
+                chain.last() += QString(":%1-%2%3").arg(c->itemText(0), c->itemText(c->count() - 1), c->currentText());
+            QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(w);
+            names << spoken->text(QAccessible::Name);
+            QVERIFY2(!names.last().isEmpty() && !spoken->text(QAccessible::Description).isEmpty(), qPrintable(chain.last()));
+        }
+        QCOMPARE(chain.join(' '), "Check1 Combo1:00-23 Combo2:00-59 Combo3:00-23 Check2 Combo4:00-59 "
+                 "Combo5:00-59 Combo6:00-23 Check3 Text1-! Command1- Command2 Command3 Command4 Combo7:00-23 Combo8:00-59 "
+                 "Option1 Option2 Command5 Check4 Combo9:00-59 Combo10:00-23 Check5+ Command6 Check6");
+        QCOMPARE(QSet(names.begin(), names.end()).size(), names.size());
+        for (const QAction *a : f.menuWidget()->actions() + f.op->actions() + f.cSysTray1->icon()->contextMenu()->actions())
+            menus << a->text();
+        QCOMPARE(menus.join('|'), "Options|Minimize to tray||Exit|Open program");
+        for (QWidget *w : f.findChildren<QWidget *>()) {
+            const QString caption = w->property(w->inherits("QGroupBox") ? "title" : "text").toString();
+            const auto *l = qobject_cast<QLabel *>(w);
+            const QSize text = w->fontMetrics().size(0, caption), need = l && l->wordWrap() ? QSize(l->width(), l->heightForWidth(l->width()))
+                : w->inherits("QCheckBox") || w->inherits("QRadioButton") ? QSize(w->sizeHint().width(), text.height()) : text;
+            const int room = w == f.Check5 ? f.Command6->x() - w->x() : w->width(); // the Save button covers Check5's right end
+            QVERIFY2(caption.isEmpty() || (need.width() <= room && need.height() <= w->height()), qPrintable(caption));
+        }
+    }
+
+    // Each row: its steps, then what is seen, as "name=value" (or "name~part of the value")
+    // parts separated by "; ". "seen" lists where the window was each time the tray icon came
+    // or went, and at each "where".
+    void scenario_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        // The commands, each also with settings that cannot be written: the time holds for this
+        // run, and the message says why nothing was saved.
+        const auto row = [](const char *name, const QString &steps, const QString &expected, const char *keys) {
+            QTest::newRow(name) << steps << expected + "; keys=" + keys;
+            if (*keys) QTest::addRow("%s, unwritable", name) << "unwritable " + steps << expected + "; keys=; said~could not be saved:; said~/d/data.hxdata";
+        };
+        row("shutdown", "Combo1=23 Combo2=5 Command2", "schedule=23:05:00||||", "s1=23 s2=05");
+        // The program's hour is Combo6 and its minute Combo5; the block's end is Combo10:Combo9.
+        row("program", "Combo6=7 Combo5=30 Command4", "schedule=||07:30:00||", "e1=07 e2=30");
+        // Answered No, the second press leaves everything as the first set it.
+        row("block, then No", "Combo7=13 Combo8=0 Combo10=14 Combo9=5 Command5 No Combo7=20 Command5",
+            "asked=2; schedule=|||13:00:00|14:05:00", "i1=13 i2=00 f1=14 f2=05");
+        row("Save, grey", "Check5=2 Check6=1 Command6", "schedule=||||", "days=0 systray=1");
+        // An empty box: nothing is asked, set or saved (an empty block end would block the
+        // computer until midnight).
+        row("logoff, no hour", "Combo4=30 Command3", "asked=0; schedule=||||", "");
+        row("block, no end minute", "Combo7=22 Combo8=0 Combo10=6 Command5", "asked=0; schedule=||||", "");
+        // With another copy holding the lock, the block's four keys give up together, in about
+        // 2 seconds, naming the holder.
+        QTest::newRow("locked") << "locked Combo7=22 Combo8=0 Combo10=6 Combo9=15 Command5"
+                                << QString("schedule=|||22:00:00|06:15:00; keys=; said~(process %1)").arg(QCoreApplication::applicationPid());
+        // Only the value 1 enables the command line; a click on a grey box checks it; "Browse"
+        // cancelled keeps the command line.
+        QTest::newRow("program box grey") << "Check3=2" << "program=-";
+        QTest::newRow("Browse, cancelled") << "Check3=2 Check3 chosen=/opt/tools/backup Command1 Command1"
+                                           << "program=+/opt/tools/backup; checks=0 0 1 0 1 0";
+        // The tick reads the controls: setting a time arms nothing; with everything armed a
+        // second later, only the block's logoff is due.
+        QTest::newRow("tick") << "Check3=1 chosen=/opt/tools/backup Command1 Combo1=22 Combo2=30 Command2 Combo3=22 Combo4=30 "
+                "Command3 Combo6=22 Combo5=30 Command4 Combo7=22 Combo8=0 Combo10=23 Combo9=0 Command5 Option2 tick=22:30:00 "
+                "Check1=1 Check2=1 Check4=1 tick=22:30:01" << "launched=/opt/tools/backup|" + logoffCommand();
+        // The icon comes before the window goes, and goes after the window is back; a right
+        // click (icon=1) only opens the icon's menu. With no notification area: minimized.
+        QTest::newRow("tray and back") << "show tray icon=1 where icon=3 tray icon=2 tray open"
+                                       << "seen=tray+window tray shown tray+window shown tray+window shown";
+        QTest::newRow("no notification area") << "trayUp=0 show tray icon=1 where open" << "seen=minimized shown";
+        // Asked into the tray with no notification area yet, the window waits minimized and
+        // looks again once a second for two minutes: into the tray as soon as there is one,
+        // unless the user has shown the window meanwhile or the two minutes are over.
+        QTest::newRow("tray at the 120th look") << "trayUp=0 tray look=119 trayUp=1 wait where" << "seen=tray+window tray";
+        QTest::newRow("121st look") << "trayUp=0 tray look=120 trayUp=1 look=1 where" << "seen=minimized";
+        QTest::newRow("shown meanwhile") << "trayUp=0 tray showNormal trayUp=1 look=1 where" << "seen=shown";
+        // The start-up restores the boxes for days 1 only, and goes into the tray for systray 1 only.
+        QTest::newRow("days 1, systray 1") << "s1=07 s2=45 l1=08 l2=46 e1=09 e2=47 i1=10 i2=48 f1=11 f2=49 days=1 systray=1 startUp where"
+                                           << "boxes=07 45 08 46 09 47 10 48 11 49; checks=0 0 0 0 1 1; seen=tray tray";
+        QTest::newRow("days 2, systray 2") << "s1=07 s2=45 l1=08 l2=46 e1=09 e2=47 i1=10 i2=48 f1=11 f2=49 days=2 systray=2 startUp where"
+                                           << "boxes=-- -- -- -- -- -- -- -- -- --; checks=0 0 0 0 1 0; seen=hidden";
+        // The tip: "Horalux", then a line per armed schedule, after every box, option and "Set
+        // Hour", the icon made before the arming (icon=0, a click of no kind) or after. A
+        // notice's "Cancel" unticks its own box (never ticks one: a second Cancel), and leaves
+        // the times and the file.
+        const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5", b = "Block 23:15–06:00 (log off)",
+                      all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
+        QTest::newRow("block Set Hour") << "Option2 " + block << "tip=Horalux|" + b;
+        QTest::newRow("option chosen last") << block + " Option1" << "tip=Horalux|Block 23:15–06:00 (shut down)";
+        QTest::newRow("Set Hour") << all.mid(7) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
+        QTest::newRow("Cancel shutdown, twice") << all + " cancel=0 cancel=0" << "tip=Horalux|Logoff at 23:00|" + b + "; checks=0 1 0 1 1 0";
+        QTest::newRow("Cancel logoff") << all + " cancel=1" << "tip=Horalux|Shutdown at 22:30|" + b + "; checks=1 0 0 1 1 0";
+        QTest::newRow("Cancel block") << all + " cancel=2" << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00; checks=1 1 0 0 1 0; "
+                "schedule=22:30:00|23:00:00||23:15:00|06:00:00; keys=i1=23 i2=15 f1=06 f2=00 s1=22 s2=30 l1=23 l2=00";
+        // Only "Exit" answered Yes and closing the window end the program (code 42: it was
+        // still running), and nothing is saved on the way.
+        QTest::newRow("Exit, Yes") << "show exec=leave" << "code=0; asked=1; keys=";
+        QTest::newRow("Exit, No") << "show No exec=leave" << "code=42; asked=1; keys=";
+        QTest::newRow("closing the window") << "show exec=close" << "code=0; asked=0; keys=";
+        QTest::newRow("closing a box while in the tray") << "show tray exec=box" << "code=42";
+    }
+
+    void scenario()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        Harness h;
+        const QDeadlineTimer limit(3500);
+        h.act(steps);
+        QVERIFY2(!limit.hasExpired(), "a held lock is given up within about 2 s for each command");
+        for (const QString &e : expected.split("; ")) {
+            const qsizetype at = e.indexOf(QRegularExpression("[=~]"));
+            const QString seen = h.look(e.left(at));
+            QVERIFY2(e[at] == '=' ? seen == e : seen.contains(e.mid(at + 1)), qPrintable(seen + " where " + e + " was expected"));
+        }
+    }
+
+    // The real message boxes, answered from a timer with Return, as a user would: their
+    // caption, their buttons and the one Return gives: Yes (4000), and No (10000), for the block
+    // question; OK (400) alone for the message.
+    void realMessageBoxes()
+    {
+        MessageBoxDialogs real;
+        Harness h(&real);
+        QStringList seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16).arg(box->standardButton(box->defaultButton()), 0, 16);
+                box->defaultButton()->click();
+            }
+        });
+        poll.start(20);
+        h.act("Combo7=1 Combo8=1 Combo10=1 Combo9=2 Command5");
+        QCOMPARE(seen, (QStringList{"horalux 14000 4000", "horalux 400 400"}));
+    }
+
+    // The credit line is muted, yet keeps 3:1 against the background in a light palette and in
+    // a dark one, to which the window, made in the light one, changes.
+    void creditContrast()
+    {
+        Harness h;
+        for (const QPalette &p : {QStyleFactory::create("Fusion")->standardPalette(), QPalette(QColor(53, 53, 53), QColor(70, 70, 70))}) {
+            h.form.setPalette(p);
+            QVERIFY2(contrast(h.form.Label14, &h.form) >= 3 && contrast(h.form.Label14, &h.form) < contrast(&h.form, &h.form),
+                     qPrintable(QString::number(contrast(h.form.Label14, &h.form))));
+        }
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
