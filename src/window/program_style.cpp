@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QIconEngine>
-#include <QPainter>
 #include <QPointer>
 #include <QStyleFactory>
 #include <QStyleOption>
