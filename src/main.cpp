@@ -8,6 +8,7 @@
 #include "window/dialogs.h"
 #include "window/form1.h"
 #include "window/program_icon.h"
+#include "window/program_style.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("horalux"));
+    QApplication::setStyle(new ProgramStyle);
     QApplication::setWindowIcon(programIcon());
 
     SettingsStore settings(SettingsStore::defaultDirectory());

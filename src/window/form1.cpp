@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStringListModel>
 
 #include <cmath>
 
@@ -108,12 +109,14 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, const QRec
     return l;
 }
 
-QComboBox *combo(QWidget *parent, const char *name, const QStringList &items,
+// The boxes share their lists: five hour boxes one model, five minute boxes another. Each box
+// keeps its own current item; nothing adds items to a box.
+QComboBox *combo(QWidget *parent, const char *name, QAbstractItemModel *items,
                  const QRect &geometry)
 {
     auto *c = place<QComboBox>(parent, name, geometry);
     c->setEditable(false);
-    c->addItems(items);
+    c->setModel(items);
     c->setCurrentIndex(-1);
     return c;
 }
@@ -159,7 +162,8 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horalux"));
-    setWindowIcon(programIcon());
+    const QIcon icon = programIcon();
+    setWindowIcon(icon);
     // A fixed single border with a close button only: no minimize or maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -174,7 +178,7 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     buildMenus();
     fitFont();
 
-    cSysTray1 = new SysTray(programIcon(), this);
+    cSysTray1 = new SysTray(icon, this);
     cSysTray1->setContextMenu(op2);
     connect(cSysTray1, &SysTray::restoreRequest, this, &Form1::cSysTray1_RestoreRequest);
     watchArming();
@@ -205,8 +209,8 @@ void Form1::buildControls()
     client->setFixedSize(627, 221);
     setCentralWidget(client);
 
-    const QStringList hours = twoDigitList(24);
-    const QStringList minutes = twoDigitList(60);
+    auto *hours = new QStringListModel(twoDigitList(24), this);
+    auto *minutes = new QStringListModel(twoDigitList(60), this);
 
     Frame1 = place<Frame>(client, "Frame1", twips(120, 120, 4455, 975));
     Frame1->setTitle(QStringLiteral("Shutdown System"));
