@@ -82,7 +82,7 @@ said=$(run "$work/root/usr/bin/horalux" 2>&1 >/dev/null); status=$?
 
 # --- driving: places are the layout's twips / 15, from the top-left corner of the client area ---
 locate_window() {
-    xs_wait 10 xs_viewable Horalux || die "the Horalux window is not on screen"
+    xs_wait 20 xs_viewable Horalux || die "the Horalux window is not on screen"
     win=$(xs_window_id Horalux) && eval "$(xdotool getwindowgeometry --shell "$win")"
     local bar=$(( HEIGHT - 221 ))   # the menu bar
     (( WIDTH == 627 && bar >= 10 && bar <= 40 )) || die "window is ${WIDTH}x$HEIGHT, not 627 wide with a 221-pixel client area"
@@ -96,16 +96,16 @@ new_toplevel() { popup=$(comm -13 <(echo "$1") <(toplevels) | head -1) && [ -n "
 # popup KEYS CLICK...: the click opens a list or a menu (a new top-level window); KEYS go to it, and it closes.
 popup() {
     local keys=$1 before; before=$(toplevels); shift; "$@"
-    xs_wait 3 new_toplevel "$before" || die "nothing opened: $*"
-    sleep 0.1; eval "$keys"; xs_wait 3 gone "$popup" || die "still open: $*"; sleep 0.2
+    xs_wait 10 new_toplevel "$before" || die "nothing opened: $*"
+    sleep 0.1; eval "$keys"; xs_wait 10 gone "$popup" || die "still open: $*"; sleep 0.2
 }
 pick() { popup "xdotool type --delay 60 $3; xdotool key Return" click "$1" "$2"; }
 options_menu() { popup "xdotool key --delay 80 $1 Return" xdotool mousemove --sync "$menu_x" "$menu_y" click 1; }
 # answer KEY: the next message box (caption "horalux") answered with KEY (Return: OK, or Yes).
 answer() {
-    xs_wait 5 xs_viewable horalux || die "no message box"
+    xs_wait 20 xs_viewable horalux || die "no message box"
     local box; box=$(xs_window_id horalux) && timeout 3 xdotool windowfocus --sync "$box" 2>/dev/null; xdotool key "$1"
-    xs_wait 5 gone "$box" || die "a message box stayed"; sleep 0.2
+    xs_wait 10 gone "$box" || die "a message box stayed"; sleep 0.2
 }
 set_hours() { for at in "268 44" "268 124" "564 44" "564 180"; do click $at && answer Return; done; answer Return; }
 
@@ -119,7 +119,7 @@ click 328 64; click 568 64                              # Activated (program), "
 xs_wait 5 xs_viewable "Select the exetutable program" || die "\"Browse\" opened no file dialog"
 dialog=$(xs_window_id "Select the exetutable program") && timeout 3 xdotool windowfocus --sync "$dialog" 2>/dev/null
 sleep 0.3; xdotool type --delay 20 "$work/my programs/hx-program"
-n=0; until xs_wait 1 gone "$dialog"; do (( ++n <= 3 )) || die "the file dialog stayed open"; xdotool key Return; done  # a first Return may only close the completion list
+n=0; until xs_wait 1 gone "$dialog"; do (( ++n <= 3 )) || die "the file dialog stayed open"; xdotool key Return; done; sleep 0.5  # a first Return may only close the completion list
 click 272 180 && answer Return                          # Save
 keys_ok; ok "$home/.config/horalux/data.hxdata holds the ten picked texts, days=1, systray=1: $(xargs <"$home/.config/horalux/data.hxdata")"
 options_menu Down
