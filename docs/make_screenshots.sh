@@ -23,7 +23,7 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config PATH=$work/bin:$PATH L
 "$work/app/horalux" >"$work/horalux.log" 2>&1 &
 XS_PIDS+=($!)
 app=$!
-source "$root/tests/desktop/drive.sh"
+source "$root/docs/drive.sh"
 locate_window
 # A shutdown at 22:30 and a block from 23:00 to 06:00, chosen but not armed.
 pick "${C1[@]}" 22; pick "${C2[@]}" 30

@@ -1,97 +1,137 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop's D-Bus services, against the stand-in on a private bus that this test starts:
-// notices reach the notification server and its "Cancel" the cancel handler; the logoff reaches
-// the running session manager. Without them: the notifier's fallback, the logoff command.
+// The desktop's D-Bus services against stand-ins on a private bus that this test starts: notices
+// reach the notification server and its "Cancel" the cancel handler; the logoff reaches the first
+// session manager that answers. Without them: the notifier's fallback, the logoff command.
 #include "desktop/dbus_notifier.h"
 #include "desktop/dbus_session_logout.h"
 #include "scheduler/launcher.h"
 
+#include <QtDBus>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
-using Kind = Notice::Kind;
-static const QString kSummary = QStringLiteral("Log off in 1 minute");
-static const QString kBody = QStringLiteral("Horalux will log you off at 22:30 (in 60 seconds).");
+#include <cstdio>
 
-class RecordingLauncher : public Launcher {
-public:
-    QStringList launched;
-    bool launch(const QString &commandLine) override { launched << commandLine; return true; }
+// "desktop_dbus serve SERVICE..." is the stand-in, on the bus of DBUS_SESSION_BUS_ADDRESS (always
+// a test's private bus). It answers only at each service's own name, path, interface, method and
+// signature, and prints every call it accepts as "KEY Method|argument|...". SERVICE: notify (a
+// notification server with actions), notify-plain (without actions), notify-cancel ("Cancel" is
+// chosen 0.1 s after each notice, on another application's notice first), notify-early (the same,
+// reported before the answer to Notify), notify-body (its body is clicked instead), gnome, kde,
+// xfce (session managers); a final "!" refuses the call with an error.
+struct Service { const char *key, *name, *path, *interface, *method, *signature; };
+static const Service kServices[] = {
+    {"notify", "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify", "susssasa{sv}i"},
+    {"gnome", "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "Logout", "u"},
+    {"kde", "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", "iii"},
+    {"xfce", "org.xfce.SessionManager", "/org/xfce/SessionManager", "org.xfce.Session.Manager", "Logout", "bb"},
 };
 
-class TestDBus : public QObject {
+class StandIn : public QDBusVirtualObject {
+    const Service &s_;
+    const QString mode_;
+    uint count_ = 0;
+
+public:
+    StandIn(const Service &s, const QString &mode) : s_(s), mode_(mode) {}
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &m, const QDBusConnection &bus) override
+    {
+        if (m.interface() == s_.interface && m.member() == "GetCapabilities")
+            return bus.send(m.createReply(QStringList{"body", mode_ == "notify-plain" ? "body" : "actions"}));
+        if (m.interface() != s_.interface || m.member() != s_.method || m.signature() != s_.signature)
+            return false;
+        QStringList line{m.member()};
+        for (const QVariant &a : m.arguments())
+            line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.toString());
+        std::printf("%s %s\n", s_.key, qPrintable(line.join('|')));
+        if (mode_.endsWith('!'))
+            return bus.send(m.createErrorReply(QDBusError::AccessDenied, "refused"));
+        const uint id = ++count_;
+        const auto click = [this, bus, id, key = QString(mode_ == "notify-body" ? "default" : "cancel")] {
+            for (uint target : {id + 100, id})
+                bus.send(QDBusMessage::createSignal(s_.path, s_.interface, "ActionInvoked") << target << key);
+        };
+        if (mode_ == "notify-early")
+            click();
+        bus.send(m.createReply(s_.key == QLatin1String("notify") ? QVariantList{id} : QVariantList{}));
+        if (mode_ == "notify-cancel" || mode_ == "notify-body")
+            QTimer::singleShot(100, click);
+        return true;
+    }
+};
+
+class TestDBus : public QObject, public Launcher {
     Q_OBJECT
     QProcess bus_, standIn_;
-    QString address_, busFor_;
-
-    // Starts the stand-in with these services and waits until it is on the bus. The program then
-    // uses the bus at busFor_: none at all for "no bus".
-    void startStandIn(const QStringList &services)
-    {
-        busFor_ = services == QStringList{"no bus"} ? QStringLiteral("unix:path=/nonexistent") : address_;
-        standIn_.start(QStringLiteral(HX_STANDIN), services);
-        QVERIFY(standIn_.waitForReadyRead(10000));
-        QCOMPARE(standIn_.readLine(), "ready\n");
-    }
-    // The calls the stand-in has accepted so far, one a line.
-    QStringList calls() { return QString::fromUtf8(standIn_.peek(1 << 20)).split('\n', Qt::SkipEmptyParts); }
+    QString address_;
+    QStringList events_; // what reaches the program: cancels, fallbacks, launched commands
+    bool launch(const QString &commandLine) override { events_ << commandLine; return true; }
 
 private slots:
     void initTestCase()
     {
-        bus_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=" HX_BUS_CONFIG),
-                                                   QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        bus_.start("dbus-daemon", {"--config-file=" HX_BUS_CONFIG, "--nofork", "--print-address"});
         QVERIFY2(bus_.waitForReadyRead(10000), "dbus-daemon did not start (scripts/deps.sh installs it)");
         address_ = QString::fromUtf8(bus_.readLine()).trimmed();
         qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8()); // the stand-in's bus
     }
-    void cleanup() { standIn_.terminate(); standIn_.waitForFinished(); }
+    void cleanup() { standIn_.terminate(); standIn_.waitForFinished(); events_.clear(); }
     void cleanupTestCase() { bus_.terminate(); bus_.waitForFinished(); }
 
-    // Each row sends one notice of a kind, or asks for the logout (kind -1).
+    // Each row sends one notice of a kind, or asks for the logout (kind -1), with these stand-ins
+    // on the bus, or with no bus at all.
     void request_data()
     {
         QTest::addColumn<QStringList>("services");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QStringList>("seen"); // by the stand-in, then by the program
-        const auto sent = [](const char *actions) {
-            return "notify Notify|Horalux|0|horalux|" + kSummary + '|' + kBody + '|' + actions + "||60000";
-        };
-        const QString fallback = "fallback " + kBody, command = QStringLiteral("loginctl terminate-session auto");
-        const int shutdown = int(Kind::Shutdown), logoff = int(Kind::Logoff), block = int(Kind::Block), logout = -1;
+        QTest::addColumn<QStringList>("seen"); // by the stand-ins, then by the program
+        const auto sent = [](const char *a) { return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon|%1||60000").arg(a); };
+        const int shutdown = int(Notice::Kind::Shutdown), logoff = int(Notice::Kind::Logoff), block = int(Notice::Kind::Block);
         QTest::newRow("Cancel on a logoff notice") << QStringList{"notify-cancel"} << logoff << QStringList{sent("cancel,Cancel"), "cancel 1"};
-        QTest::newRow("Cancel on a block notice, reported early") << QStringList{"notify-cancel-early"} << block << QStringList{sent("cancel,Cancel"), "cancel 2"};
-        QTest::newRow("a click on the body: nothing") << QStringList{"notify-default"} << logoff << QStringList{sent("cancel,Cancel")};
+        QTest::newRow("Cancel on a block notice, early") << QStringList{"notify-early"} << block << QStringList{sent("cancel,Cancel"), "cancel 2"};
+        QTest::newRow("a click on the body: nothing") << QStringList{"notify-body"} << logoff << QStringList{sent("cancel,Cancel")};
         QTest::newRow("server without actions") << QStringList{"notify-plain"} << shutdown << QStringList{sent("")};
-        QTest::newRow("no notification server: fallback") << QStringList{} << shutdown << QStringList{fallback};
-        QTest::newRow("no session bus: fallback") << QStringList{"no bus"} << logoff << QStringList{fallback};
-        QTest::newRow("server answers an error: fallback") << QStringList{"notify!"} << block << QStringList{fallback};
-        QTest::newRow("logout: GNOME") << QStringList{"gnome"} << logout << QStringList{"gnome Logout|1"};
-        QTest::newRow("logout: KDE Plasma 5") << QStringList{"kde"} << logout << QStringList{"kde logout|0|0|0"};
-        QTest::newRow("logout: Xfce") << QStringList{"xfce"} << logout << QStringList{"xfce Logout|false|true"};
-        QTest::newRow("logout: only the first that answers") << QStringList{"kde", "xfce"} << logout << QStringList{"kde logout|0|0|0"};
-        QTest::newRow("logout: GNOME refuses, the next") << QStringList{"gnome!", "xfce"} << logout << QStringList{"xfce Logout|false|true"};
-        QTest::newRow("logout: none running, the command") << QStringList{} << logout << QStringList{command};
-        QTest::newRow("logout: no session bus, the command") << QStringList{"no bus"} << logout << QStringList{command};
-        QTest::newRow("logout: the only one refuses, the command") << QStringList{"kde!"} << logout << QStringList{command};
+        QTest::newRow("server refuses: fallback") << QStringList{"notify!"} << block << QStringList{sent("cancel,Cancel"), "fallback"};
+        QTest::newRow("no notification server: fallback") << QStringList{} << shutdown << QStringList{"fallback"};
+        QTest::newRow("no session bus: fallback") << QStringList{"no bus"} << logoff << QStringList{"fallback"};
+        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce"} << -1
+            << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true"};
+        QTest::newRow("logout: none answers, the command") << QStringList{"gnome!"} << -1 << QStringList{"gnome Logout|1", "loginctl terminate-session auto"};
     }
     void request()
     {
         QFETCH(QStringList, services);
         QFETCH(int, kind);
         QFETCH(QStringList, seen);
-        startStandIn(services);
-        DBusNotifier notifier(busFor_);
-        RecordingLauncher launcher;
-        DBusSessionLogout logout(launcher, busFor_);
-        QStringList events;
-        notifier.setCancelHandler([&](Kind k) { events << QStringLiteral("cancel %1").arg(int(k)); });
-        notifier.setFallback([&](const Notice &n) { events << "fallback " + n.body; });
-        kind < 0 ? logout.requestLogout() : notifier.notify({Kind(kind), kSummary, kBody, 60});
+        standIn_.start(QCoreApplication::applicationFilePath(), QStringList{"serve"} + services);
+        QVERIFY(standIn_.waitForReadyRead(10000) && standIn_.readLine() == "ready\n");
+        const QString bus = services == QStringList{"no bus"} ? "unix:path=/nonexistent" : address_;
+        DBusNotifier notifier(bus);
+        DBusSessionLogout logout(*this, bus);
+        notifier.setCancelHandler([&](Notice::Kind k) { events_ << QStringLiteral("cancel %1").arg(int(k)); });
+        notifier.setFallback([&](const Notice &) { events_ << "fallback"; });
+        kind < 0 ? logout.requestLogout() : notifier.notify({Notice::Kind(kind), "Off", "Soon", 60});
         for (int settled = 0; settled < 2; ++settled, QTest::qWait(500)) // then nothing more comes
-            QTRY_COMPARE(calls() + events + launcher.launched, seen);
+            QTRY_COMPARE(QString::fromUtf8(standIn_.peek(1 << 20)).split('\n', Qt::SkipEmptyParts) + events_, seen);
     }
 };
 
-QTEST_GUILESS_MAIN(TestDBus)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (app.arguments().value(1) != "serve") {
+        TestDBus test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    for (const QString &mode : app.arguments().mid(2))
+        for (const Service &s : kServices)
+            if (mode.startsWith(s.key) && !(bus.registerVirtualObject(s.path, new StandIn(s, mode)) && bus.registerService(s.name)))
+                return 1;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line at once
+    std::puts("ready");
+    return app.exec();
+}
 #include "tst_dbus.moc"

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by the desktop tests after xsession.sh: drives Horalux's window with xdotool as a
-# person would. The caller defines pass and die. Places come from the window's layout: its twips
-# divided by 15 give pixels from the top-left corner of the client area, below the menu bar.
+# Sourced by docs/make_screenshots.sh after tests/desktop/xsession.sh: drives Horalux's window
+# with xdotool as a person would. The caller defines pass and die. Places come from the window's
+# layout: its twips divided by 15 give pixels from the top-left corner of the client area, below
+# the menu bar.
 
 ox=0; oy=0; win=""
 locate_window() {
