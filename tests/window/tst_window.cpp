@@ -255,22 +255,31 @@ private slots:
 
     // The real message boxes, answered from a timer with Return, as a user would: their
     // caption, their buttons and the one Return gives: Yes (4000), and No (10000), for the block
-    // question; OK (400) alone for the message.
+    // question; OK (400) alone for the message. The schedules go on being checked meanwhile.
     void realMessageBoxes()
     {
         MessageBoxDialogs real;
         Harness h(&real);
         QStringList seen;
         QTimer poll;
+        QDeadlineTimer patience(5000);
         connect(&poll, &QTimer::timeout, [&] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                // The question stays open until the shutdown due meanwhile has been launched:
+                // the tick goes on while a modal box waits for its answer.
+                if (box->text().startsWith("This option") && h.launched.isEmpty() && !patience.hasExpired()) {
+                    h.time = QTime(12, 1, 0);
+                    return;
+                }
                 seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16).arg(box->standardButton(box->defaultButton()), 0, 16);
                 box->defaultButton()->click();
             }
         });
         poll.start(20);
-        h.act("Combo7=1 Combo8=1 Combo10=1 Combo9=2 Command5");
+        h.form.scheduler().setShutdownTime("12:01:00");
+        h.act("Check1=1 Combo7=1 Combo8=1 Combo10=1 Combo9=2 Command5");
         QCOMPARE(seen, (QStringList{"horalux 14000 4000", "horalux 400 400"}));
+        QCOMPARE(h.launched, QStringList{shutdownCommand()});
     }
 
     // The credit line is muted, yet keeps 3:1 against the background in a light palette and in
