@@ -110,9 +110,9 @@ void TstSettings::rules()
     QFETCH(Case, c);
     QTemporaryDir dir;
     QLockFile other(dir.filePath("data.hxdata.lock"));
-    QVERIFY(c.file == "held"           ? other.tryLock(0) // the lock, held by another copy
-            : c.file.endsWith('/')     ? QDir(dir.path()).mkdir(c.file)
-            : c.before.isNull() || put(dir.filePath(c.file), c.before));
+    QVERIFY(c.file == "held"       ? other.tryLock(0) // the lock, held by another copy
+            : c.file.endsWith('/') ? QDir(dir.path()).mkdir(c.file)
+                                   : c.before.isNull() || put(dir.filePath(c.file), c.before));
     // A second name of the file keeps the old bytes: the file is replaced whole, never rewritten
     // in place.
     QVERIFY(c.before.isNull()

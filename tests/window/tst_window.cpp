@@ -134,10 +134,9 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
     QString look(const QString &what)
     {
         const Form1 &f = form;
-        QStringList checks; // Check1 to Check6
+        QStringList checks, boxes; // Check1 to Check6; the boxes schedule by schedule, "--" for none chosen
         for (QCheckBox *c : {f.Check1, f.Check2, f.Check3, f.Check4, f.Check5, f.Check6})
             checks << QString::number(checkValue(c));
-        QStringList boxes; // schedule by schedule, "--" for none chosen
         for (QComboBox *c : {f.Combo1, f.Combo2, f.Combo3, f.Combo4, f.Combo6, f.Combo5, f.Combo7, f.Combo8,
                              f.Combo10, f.Combo9})
             boxes << c->currentText().leftJustified(2, '-');
@@ -267,8 +266,9 @@ private slots:
         // Hour", the icon made before the arming (icon=0, a click of no kind) or after. A
         // notice's "Cancel" unticks its own box (never ticks one: a second Cancel), and leaves
         // the times and the file.
-        const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5", b = "Block 23:15–06:00 (log off)",
-                      all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
+        const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5";
+        const QString b = "Block 23:15–06:00 (log off)"; // the block's line in the tip
+        const QString all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
         QTest::newRow("block Set Hour") << "Option2 " + block << "tip=Horalux|" + b;
         QTest::newRow("option chosen last") << block + " Option1" << "tip=Horalux|Block 23:15–06:00 (shut down)";
         QTest::newRow("Set Hour") << all.mid(7) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
