@@ -15,8 +15,6 @@
 
 namespace {
 
-const QHash<QString, QString> kCommandNames{{shutdownCommand(), "shutdown"}, {logoffCommand(), "logoff"}};
-
 // The clock (it knows the date only when the tick gave one) and every seam of the scheduler.
 // Records, as "HH:mm:ss what": each launch ("shutdown", "logoff", or the text itself), each
 // gentle logoff ("gentle") and each notice (its kind's initial and the seconds left, then its
@@ -24,9 +22,17 @@ const QHash<QString, QString> kCommandNames{{shutdownCommand(), "shutdown"}, {lo
 struct Fake : Clock, Launcher, Notifier, SessionLogout {
     QTime now() const override { return time; }
     QDateTime nowWithDate() const override { return date.isValid() ? QDateTime(date, time) : QDateTime(); }
-    bool launch(const QString &line) override { record(kCommandNames.value(line, line)); return line != "program"; }
+    bool launch(const QString &line) override
+    {
+        const QHash<QString, QString> names{{shutdownCommand(), "shutdown"}, {logoffCommand(), "logoff"}};
+        record(names.value(line, line));
+        return line != "program";
+    }
     void requestLogout() override { record("gentle"); }
-    void notify(const Notice &n) override { record("SLB"[int(n.kind)] + QString::number(n.secondsLeft) + ' ' + n.body); }
+    void notify(const Notice &n) override
+    {
+        record("SLB"[int(n.kind)] + QString::number(n.secondsLeft) + ' ' + n.body);
+    }
     void record(const QString &what) { records << time.toString("HH:mm:ss ") + what; }
     QTime time;
     QDate date;
@@ -58,28 +64,28 @@ void TstScheduler::tick_data()
 {
     QTest::addColumn<QString>("ticks");
     QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, const char *t, const char *e) { QTest::newRow(name) << t << e; };
+    const auto row = [](const char *tag, const char *t, const char *e) { QTest::newRow(tag) << t << e; };
     // Only the value 1 arms a schedule: grey (2) launches, announces and shows nothing.
     row("grey", "N 22:30:00,22:30:00,22:30:00,22:00:00,23:00:00 2222SL 21:59:00 22:29:00 22:30:00 ?", "tip:");
     // Times never set, malformed, or a block with one bound: nothing.
     row("unset", "N ,05::00,::00,,14:00:00 1111SL 04:59:00 05:00:00 ?", "tip:");
     // The first tick evaluates its own second only; a late tick catches up 300 s, not 301, also
     // across midnight.
-    row("catch-up", "22:30:00,22:35:00,22:40:00,, 1110 22:30:01 22:35:01 22:40:02 00:00:00,,,, 23:59:58 00:00:02",
-        "22:35:01 logoff,00:00:02 shutdown");
+    row("catch-up", "22:30:00,22:35:00,22:40:00,, 1110 22:30:01 22:35:01 22:40:02 "
+        "00:00:00,,,, 23:59:58 00:00:02", "22:35:01 logoff,00:00:02 shutdown");
     // After a step back of 3 h what was evaluated stays quiet until the clock passes the mark,
     // while the block still follows the clock; after 4 h back all goes as before. A machine
     // asleep for 23 h has not stepped back.
     row("clock back", "08:00:00,08:01:00,,07:00:00,07:30:00 1101L 1@08:00:00 1@05:00:00 1@07:15:00 1@08:00:00 "
-        "1@08:01:00 1@04:01:00 1@08:00:00 1@08:00:05 2@07:59:59 2@08:00:00 3@08:00:00",
-        "08:00:00 shutdown,07:15:00 logoff,08:01:00 logoff,08:00:00 shutdown,08:00:00 shutdown,08:00:00 shutdown");
+        "1@08:01:00 1@04:01:00 1@08:00:00 1@08:00:05 2@07:59:59 2@08:00:00 3@08:00:00", "08:00:00 shutdown,"
+        "07:15:00 logoff,08:01:00 logoff,08:00:00 shutdown,08:00:00 shutdown,08:00:00 shutdown");
     // A block across midnight, its bounds strict; a notice 60 s ahead the day before.
-    row("midnight", "N ,00:00:00,,22:00:00,06:00:00 0101S 22:00:00 22:00:01 23:59:00 05:59:59 06:00:00",
-        "22:00:01 shutdown,23:59:00 L60 Horalux will log you off at 00:00 (in 60 seconds).,23:59:00 shutdown,"
-        "05:59:59 shutdown");
+    row("midnight", "N ,00:00:00,,22:00:00,06:00:00 0101S 22:00:00 22:00:01 23:59:00 05:59:59 "
+        "06:00:00", "22:00:01 shutdown,23:59:00 L60 Horalux will log you off at 00:00 (in 60 seconds).,"
+        "23:59:00 shutdown,05:59:59 shutdown");
     // A block with equal bounds, or with neither action chosen, is not armed: no notice, no line.
-    row("block unarmed", "N ,,,13:00:00,13:00:00 0001S 12:59:00 13:00:01 ? ,,,13:00:00,14:00:00 0001 12:59:00 "
-        "13:30:00 ?", "tip:,tip:");
+    row("block unarmed", "N ,,,13:00:00,13:00:00 0001S 12:59:00 13:00:01 ? "
+        ",,,13:00:00,14:00:00 0001 12:59:00 13:30:00 ?", "tip:,tip:");
     // A late tick launches all that fell due, in order, then the block once; a second tick in
     // the same second does nothing. The program's failure stops nothing. The tray tip's lines
     // follow the same order.
@@ -89,17 +95,17 @@ void TstScheduler::tick_data()
     // Notices: 60 s ahead; caught up, or at once when armed inside the lead, with the time left;
     // once an occurrence (not again when armed again; again the next day); none once the
     // action's second is reached; the block's names its bounds and actions.
-    row("notices", "N 22:30:00,22:31:00,,22:35:00,23:00:00 0001SL 22:29:30 1101SL 22:29:45 0001SL 22:29:46 1101SL "
-        "22:29:47 22:31:00 22:34:00 22:34:01 12:00:00 22:29:59",
+    row("notices", "N 22:30:00,22:31:00,,22:35:00,23:00:00 0001SL 22:29:30 1101SL 22:29:45 "
+        "0001SL 22:29:46 1101SL 22:29:47 22:31:00 22:34:00 22:34:01 12:00:00 22:29:59",
         "22:29:45 S15 Horalux will shut down this computer at 22:30 (in 15 seconds).,22:31:00 shutdown,"
         "22:31:00 logoff,22:34:00 B60 Horalux will block this computer from 22:35 until 23:00 by shutting it "
         "down and logging you off.,22:29:59 S1 Horalux will shut down this computer at 22:30 (in 1 second).");
     // The exact-time logoff asks the session. In the block (its bounds strict) each tick asks,
     // until 30 s of the clock (a step back counts as one) have passed since the first request of
     // this stay: then the logoff command.
-    row("gentle logoff", "G ,13:00:00,,13:00:00,14:00:00 0101L 13:00:00 13:00:01 13:00:25 13:00:15 13:00:20 0000 "
-        "13:00:22 0001L 13:00:23 13:59:59 14:00:00", "13:00:00 gentle,13:00:01 gentle,13:00:25 gentle,"
-        "13:00:15 gentle,13:00:20 logoff,13:00:23 gentle,13:59:59 logoff");
+    row("gentle logoff", "G ,13:00:00,,13:00:00,14:00:00 0101L 13:00:00 13:00:01 13:00:25 "
+        "13:00:15 13:00:20 0000 13:00:22 0001L 13:00:23 13:59:59 14:00:00", "13:00:00 gentle,13:00:01 gentle,"
+        "13:00:25 gentle,13:00:15 gentle,13:00:20 logoff,13:00:23 gentle,13:59:59 logoff");
 }
 
 void TstScheduler::tick()
@@ -119,12 +125,12 @@ void TstScheduler::tick()
             scheduler.setProgramTime(word.section(',', 2, 2));
             scheduler.setBlockWindow(word.section(',', 3, 3), word.section(',', 4, 4));
         } else if (word.contains(':')) {
-            fake.date = word.contains('@') ? QDate(2026, 1, 5).addDays(word.section('@', 0, 0).toInt()) : QDate();
+            fake.date = word.contains('@') ? QDate(2026, 1, 5 + word.section('@', 0, 0).toInt()) : QDate();
             fake.time = QTime::fromString(word.section('@', -1), Qt::ISODateWithMs);
             scheduler.tick();
         } else if (word.size() > 1) { // not the seams
-            in = {word[0].digitValue(), word[1].digitValue(), word[2].digitValue(), word[3].digitValue(),
-                  word.contains('S'), word.contains('L'), "program"};
+            const auto check = [&](int i) { return word[i].digitValue(); };
+            in = {check(0), check(1), check(2), check(3), word.contains('S'), word.contains('L'), "program"};
         }
     }
     QCOMPARE(fake.records.join(','), expected);
@@ -156,7 +162,8 @@ void TstScheduler::launch()
     QTemporaryDir tmp;
     const QString t = tmp.path();
     QVERIFY(tmp.isValid() && QDir(t).mkpath("here") && QDir::setCurrent(t + "/here"));
-    for (const QString name : {"systemctl", "loginctl", "xdg-open", "recorder", "here/recorder", "run me", "a;b c.txt"}) {
+    for (const QString name : {"systemctl", "loginctl", "xdg-open", "recorder", "here/recorder", "run me",
+                               "a;b c.txt"}) {
         QFile f(t + '/' + name);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kStandIn) > 0);
         QVERIFY(name.endsWith(".txt") || f.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
@@ -165,17 +172,19 @@ void TstScheduler::launch()
     for (const QString name : {"systemctl", "loginctl", "xdg-open"}) // the guard
         QCOMPARE(QStandardPaths::findExecutable(name), t + '/' + name);
     QFile record(t + "/here/rec");
+    // Each pair: the line launched, then the record it must leave.
     for (auto [text, expected] : QList<std::pair<QString, QString>>{
-                 {shutdownCommand(), "@/systemctl|poweroff"}, {logoffCommand(), "@/loginctl|terminate-session|auto"},
-                 {"@/run me", "@/run me"}, {"recorder", "@/recorder"}, {"@/a;b c.txt", "@/xdg-open|@/a;b c.txt"},
-                 {"recorder a;touch @/pwned $(id) \"two words\"", "@/recorder|a;touch|@/pwned|$(id)|two words"}}) {
+        {shutdownCommand(), "@/systemctl|poweroff"}, {logoffCommand(), "@/loginctl|terminate-session|auto"},
+        {"@/run me", "@/run me"}, {"recorder", "@/recorder"}, {"@/a;b c.txt", "@/xdg-open|@/a;b c.txt"},
+        {"recorder a;touch @/pwned $(id) \"two words\"", "@/recorder|a;touch|@/pwned|$(id)|two words"}}) {
         QVERIFY(ProcessLauncher().launch(text.replace('@', t)));
         QTRY_VERIFY_WITH_TIMEOUT(record.exists(), 15000);
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(QString(record.readAll()).trimmed().replace('\n', '|'), expected.replace('@', t));
         QVERIFY(record.remove());
     }
-    QTest::ignoreMessage(QtWarningMsg, "horalux: cannot start \"no-such-program -v\": no-such-program: not found on PATH");
+    QTest::ignoreMessage(QtWarningMsg,
+                         "horalux: cannot start \"no-such-program -v\": no-such-program: not found on PATH");
     QVERIFY(!ProcessLauncher().launch("no-such-program -v"));
 }
 

@@ -25,15 +25,18 @@
 #include <QStyleFactory>
 #include <QSystemTrayIcon>
 
+// A colour channel, 0 to 1, made linear.
+static double linear(double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
+
 // The contrast of a widget's text with another's background, 1 to 21, as accessibility
 // guidelines reckon it.
 double contrast(const QWidget *text, const QWidget *back)
 {
     const auto luminance = [](const QColor &c) {
-        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
         return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
     };
-    const double a = luminance(text->palette().color(QPalette::WindowText)), b = luminance(back->palette().color(QPalette::Window));
+    const double a = luminance(text->palette().color(QPalette::WindowText));
+    const double b = luminance(back->palette().color(QPalette::Window));
     return std::max(a, b) / std::min(a, b);
 }
 
@@ -64,8 +67,9 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
 
     QString place() const
     {
-        return form.cSysTray1->intray() ? (form.isHidden() ? "tray" : "tray+window")
-                                        : form.isMinimized() ? "minimized" : form.isVisible() ? "shown" : "hidden";
+        if (form.cSysTray1->intray())
+            return form.isHidden() ? "tray" : "tray+window";
+        return form.isMinimized() ? "minimized" : form.isVisible() ? "shown" : "hidden";
     }
 
     // Steps, in order: "Combo1=23" picks an item by index, "Check5=2" sets a check value,
@@ -74,31 +78,55 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
     void act(const QString &steps)
     {
         for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
-            const QString name = step.section('=', 0, 0), text = step.section('=', 1);
-            if (step == "No") yes = false;
-            else if (auto *b = form.findChild<QAbstractButton *>(step)) b->click();
-            else if (auto *a = form.findChild<QAction *>(step)) a->trigger();
-            else if (auto *c = form.findChild<QComboBox *>(name)) c->setCurrentIndex(text.toInt());
-            else if (auto *c = form.findChild<QCheckBox *>(name)) setCheckValue(c, text.toInt());
-            else if (name == "icon") emit form.cSysTray1->icon()->activated(QSystemTrayIcon::ActivationReason(text.toInt()));
-            else if (name == "cancel") cancelRequested(Notice::Kind(text.toInt())); // a notice's "Cancel"
-            else if (name == "trayUp") trayUp = text.toInt(); // whether there is a notification area
-            else if (name == "look") // looks of the window waiting for a notification area
-                for (int i = 0; i < text.toInt(); ++i) QMetaObject::invokeMethod(form.findChild<QTimer *>({}, Qt::FindDirectChildrenOnly), "timeout");
-            else if (step == "wait") (void)QTest::qWaitFor([this] { return form.cSysTray1->intray(); }, 2500);
-            else if (step == "where") seen << place();
-            else if (step == "startUp") form.startUp();
-            else if (step == "unwritable") QFile(tmp.filePath("d")).open(QIODevice::WriteOnly);
-            else if (step == "locked") QVERIFY(QDir().mkpath(tmp.filePath("d")) && other.tryLock(0));
-            else if (name == "chosen") chosen = text; // the file the next "Browse" chooses, once
-            else if (name == "tick") time = QTime::fromString(text), form.scheduler().tick(); // at that time
-            else if (step == "box") box.show(), box.close();
-            else if (name == "exec") { // a step run in the event loop, which the test ends after 300 ms
+            const QString name = step.section('=', 0, 0);
+            const QString text = step.section('=', 1);
+            if (step == "No") {
+                yes = false;
+            } else if (auto *b = form.findChild<QAbstractButton *>(step)) {
+                b->click();
+            } else if (auto *a = form.findChild<QAction *>(step)) {
+                a->trigger();
+            } else if (auto *c = form.findChild<QComboBox *>(name)) {
+                c->setCurrentIndex(text.toInt());
+            } else if (auto *c = form.findChild<QCheckBox *>(name)) {
+                setCheckValue(c, text.toInt());
+            } else if (name == "icon") {
+                emit form.cSysTray1->icon()->activated(QSystemTrayIcon::ActivationReason(text.toInt()));
+            } else if (name == "cancel") { // a notice's "Cancel"
+                cancelRequested(Notice::Kind(text.toInt()));
+            } else if (name == "trayUp") { // whether there is a notification area
+                trayUp = text.toInt();
+            } else if (name == "look") { // looks of the window waiting for a notification area
+                QTimer *looks = form.findChild<QTimer *>({}, Qt::FindDirectChildrenOnly);
+                for (int i = 0; i < text.toInt(); ++i)
+                    QMetaObject::invokeMethod(looks, "timeout");
+            } else if (step == "wait") {
+                (void)QTest::qWaitFor([this] { return form.cSysTray1->intray(); }, 2500);
+            } else if (step == "where") {
+                seen << place();
+            } else if (step == "startUp") {
+                form.startUp();
+            } else if (step == "unwritable") {
+                QFile(tmp.filePath("d")).open(QIODevice::WriteOnly);
+            } else if (step == "locked") {
+                QVERIFY(QDir().mkpath(tmp.filePath("d")) && other.tryLock(0));
+            } else if (name == "chosen") { // the file the next "Browse" chooses, once
+                chosen = text;
+            } else if (name == "tick") { // at that time
+                time = QTime::fromString(text);
+                form.scheduler().tick();
+            } else if (step == "box") {
+                box.show();
+                box.close();
+            } else if (name == "exec") { // a step run in the event loop, which the test ends after 300 ms
                 QTimer::singleShot(0, &form, [this, text] { act(text); });
                 QTimer::singleShot(300, &form, [] { QCoreApplication::exit(42); });
                 code = QCoreApplication::exec();
-            } else if (!(step.contains('=') ? store.writeKey(name, text).ok : QMetaObject::invokeMethod(&form, qPrintable(step))))
-                QFAIL(qPrintable(step));
+            } else if (step.contains('=')) {
+                QVERIFY2(store.writeKey(name, text).ok, qPrintable(step));
+            } else {
+                QVERIFY2(QMetaObject::invokeMethod(&form, qPrintable(step)), qPrintable(step));
+            }
         }
     }
 
@@ -109,17 +137,21 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
         QStringList checks, boxes; // Check1 to Check6; the boxes schedule by schedule, "--" for none chosen
         for (QCheckBox *c : {f.Check1, f.Check2, f.Check3, f.Check4, f.Check5, f.Check6})
             checks << QString::number(checkValue(c));
-        for (QComboBox *c : {f.Combo1, f.Combo2, f.Combo3, f.Combo4, f.Combo6, f.Combo5, f.Combo7, f.Combo8, f.Combo10, f.Combo9})
+        for (QComboBox *c : {f.Combo1, f.Combo2, f.Combo3, f.Combo4, f.Combo6, f.Combo5, f.Combo7, f.Combo8,
+                             f.Combo10, f.Combo9})
             boxes << c->currentText().leftJustified(2, '-');
         const Scheduler &s = f.scheduler();
         QFile file(store.filePath());
+        QString keys = file.open(QIODevice::ReadOnly) ? QString(file.readAll()) : QString();
+        const QStringList times = {s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(),
+                                   s.blockUntil()};
         const QMap<QString, QString> seen = {
-            {"asked", QString::number(asked.size())}, {"code", QString::number(code)}, {"said", said.join('|')},
-            {"seen", this->seen.join(' ')}, {"launched", launched.join('|')}, {"checks", checks.join(' ')},
-            {"boxes", boxes.join(' ')}, {"tip", f.cSysTray1->icon()->toolTip().replace('\n', '|')},
+            {"asked", QString::number(asked.size())}, {"code", QString::number(code)},
+            {"said", said.join('|')}, {"seen", this->seen.join(' ')}, {"launched", launched.join('|')},
+            {"checks", checks.join(' ')}, {"boxes", boxes.join(' ')},
+            {"tip", f.cSysTray1->icon()->toolTip().replace('\n', '|')},
             {"program", (f.Text1->isEnabled() && f.Command1->isEnabled() ? "+" : "-") + f.Text1->text()},
-            {"keys", file.open(QIODevice::ReadOnly) ? QString(file.readAll()).remove("[settings]").simplified() : ""},
-            {"schedule", QStringList{s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(), s.blockUntil()}.join('|')}};
+            {"keys", keys.remove("[settings]").simplified()}, {"schedule", times.join('|')}};
         return what + '=' + seen.value(what, "?");
     }
 };
@@ -138,28 +170,38 @@ private slots:
         QStringList chain, names, menus;
         for (QWidget *w = f.Check1; chain.isEmpty() || w != f.Check1; w = w->nextInFocusChain()) {
             if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(&f)) continue;
-            chain << w->objectName() + (w->isEnabled() ? "" : "-") + (w->property("readOnly").toBool() ? "!" : "")
-                    + (w->property("checked").toBool() ? "+" : "");
+            chain << w->objectName() + (w->isEnabled() ? "" : "-")
+                         + (w->property("readOnly").toBool() ? "!" : "")
+                         + (w->property("checked").toBool() ? "+" : "");
             if (auto *c = qobject_cast<QComboBox *>(w))
-                chain.last() += QString(":%1-%2%3").arg(c->itemText(0), c->itemText(c->count() - 1), c->currentText());
+                chain.last() += ':' + c->itemText(0) + '-' + c->itemText(c->count() - 1) + c->currentText();
             QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(w);
             names << spoken->text(QAccessible::Name);
-            QVERIFY2(!names.last().isEmpty() && !spoken->text(QAccessible::Description).isEmpty(), qPrintable(chain.last()));
+            const bool described = !spoken->text(QAccessible::Description).isEmpty();
+            QVERIFY2(!names.last().isEmpty() && described, qPrintable(chain.last()));
         }
         QCOMPARE(chain.join(' '), "Check1 Combo1:00-23 Combo2:00-59 Combo3:00-23 Check2 Combo4:00-59 "
-                 "Combo5:00-59 Combo6:00-23 Check3 Text1-! Command1- Command2 Command3 Command4 Combo7:00-23 Combo8:00-59 "
-                 "Option1 Option2 Command5 Check4 Combo9:00-59 Combo10:00-23 Check5+ Command6 Check6");
+                 "Combo5:00-59 Combo6:00-23 Check3 Text1-! Command1- Command2 Command3 Command4 Combo7:00-23 "
+                 "Combo8:00-59 Option1 Option2 Command5 Check4 Combo9:00-59 Combo10:00-23 Check5+ Command6 Check6");
         QCOMPARE(QSet(names.begin(), names.end()).size(), names.size());
-        for (const QAction *a : f.menuWidget()->actions() + f.op->actions() + f.cSysTray1->icon()->contextMenu()->actions())
+        const QMenu *trayMenu = f.cSysTray1->icon()->contextMenu();
+        for (const QAction *a : f.menuWidget()->actions() + f.op->actions() + trayMenu->actions())
             menus << a->text();
         QCOMPARE(menus.join('|'), "Options|Minimize to tray||Exit|Open program");
         for (QWidget *w : f.findChildren<QWidget *>()) {
             const QString caption = w->property(w->inherits("QGroupBox") ? "title" : "text").toString();
             const auto *l = qobject_cast<QLabel *>(w);
-            const QSize text = w->fontMetrics().size(0, caption), need = l && l->wordWrap() ? QSize(l->width(), l->heightForWidth(l->width()))
-                : w->inherits("QCheckBox") || w->inherits("QRadioButton") ? QSize(w->sizeHint().width(), text.height()) : text;
-            const int room = w == f.Check5 ? f.Command6->x() - w->x() : w->width(); // the Save button covers Check5's right end
-            QVERIFY2(caption.isEmpty() || (need.width() <= room && need.height() <= w->height()), qPrintable(caption));
+            // What the caption needs: its text's size; a wrapped label, its height for its width; a
+            // box, its own width.
+            QSize need = w->fontMetrics().size(0, caption);
+            if (l && l->wordWrap())
+                need = QSize(l->width(), l->heightForWidth(l->width()));
+            else if (w->inherits("QCheckBox") || w->inherits("QRadioButton"))
+                need.setWidth(w->sizeHint().width());
+            // The Save button covers Check5's right end.
+            const int room = w == f.Check5 ? f.Command6->x() - w->x() : w->width();
+            QVERIFY2(caption.isEmpty() || (need.width() <= room && need.height() <= w->height()),
+                     qPrintable(caption));
         }
     }
 
@@ -172,9 +214,11 @@ private slots:
         QTest::addColumn<QString>("expected");
         // The commands, each also with settings that cannot be written: the time holds for this
         // run, and the message says why nothing was saved.
-        const auto row = [](const char *name, const QString &steps, const QString &expected, const char *keys) {
-            QTest::newRow(name) << steps << expected + "; keys=" + keys;
-            if (*keys) QTest::addRow("%s, unwritable", name) << "unwritable " + steps << expected + "; keys=; said~could not be saved:; said~/d/data.hxdata";
+        const auto row = [](const char *name, QString steps, QString seen, const char *keys) {
+            QTest::newRow(name) << steps << seen + "; keys=" + keys;
+            if (*keys) // the same, unwritable
+                QTest::addRow("%s, unwritable", name) << "unwritable " + steps
+                    << seen + "; keys=; said~could not be saved:; said~/d/data.hxdata";
         };
         row("shutdown", "Combo1=23 Combo2=5 Command2", "schedule=23:05:00||||", "s1=23 s2=05");
         // The program's hour is Combo6 and its minute Combo5; the block's end is Combo10:Combo9.
@@ -189,8 +233,9 @@ private slots:
         row("block, no end minute", "Combo7=22 Combo8=0 Combo10=6 Command5", "asked=0; schedule=||||", "");
         // With another copy holding the lock, the block's four keys give up together, in about
         // 2 seconds, naming the holder.
+        const QString pid = QString::number(QCoreApplication::applicationPid());
         QTest::newRow("locked") << "locked Combo7=22 Combo8=0 Combo10=6 Combo9=15 Command5"
-                                << QString("schedule=|||22:00:00|06:15:00; keys=; said~(process %1)").arg(QCoreApplication::applicationPid());
+                                << "schedule=|||22:00:00|06:15:00; keys=; said~(process " + pid + ")";
         // Only the value 1 enables the command line; a click on a grey box checks it; "Browse"
         // cancelled keeps the command line.
         QTest::newRow("program box grey") << "Check3=2" << "program=-";
@@ -221,8 +266,9 @@ private slots:
         // Hour", the icon made before the arming (icon=0, a click of no kind) or after. A
         // notice's "Cancel" unticks its own box (never ticks one: a second Cancel), and leaves
         // the times and the file.
-        const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5", b = "Block 23:15–06:00 (log off)",
-                      all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
+        const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5";
+        const QString b = "Block 23:15–06:00 (log off)"; // the block's line in the tip
+        const QString all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
         QTest::newRow("block Set Hour") << "Option2 " + block << "tip=Horalux|" + b;
         QTest::newRow("option chosen last") << block + " Option1" << "tip=Horalux|Block 23:15–06:00 (shut down)";
         QTest::newRow("Set Hour") << all.mid(7) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
@@ -249,7 +295,8 @@ private slots:
         for (const QString &e : expected.split("; ")) {
             const qsizetype at = e.indexOf(QRegularExpression("[=~]"));
             const QString seen = h.look(e.left(at));
-            QVERIFY2(e[at] == '=' ? seen == e : seen.contains(e.mid(at + 1)), qPrintable(seen + " where " + e + " was expected"));
+            const bool met = e[at] == '=' ? seen == e : seen.contains(e.mid(at + 1));
+            QVERIFY2(met, qPrintable(seen + " where " + e + " was expected"));
         }
     }
 
@@ -267,11 +314,13 @@ private slots:
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 // The question stays open until the shutdown due meanwhile has been launched:
                 // the tick goes on while a modal box waits for its answer.
-                if (box->text().startsWith("This option") && h.launched.isEmpty() && !patience.hasExpired()) {
+                const bool question = box->text().startsWith("This option");
+                if (question && h.launched.isEmpty() && !patience.hasExpired()) {
                     h.time = QTime(12, 1, 0);
                     return;
                 }
-                seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16).arg(box->standardButton(box->defaultButton()), 0, 16);
+                seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16)
+                            .arg(box->standardButton(box->defaultButton()), 0, 16);
                 box->defaultButton()->click();
             }
         });
@@ -287,10 +336,11 @@ private slots:
     void creditContrast()
     {
         Harness h;
-        for (const QPalette &p : {QStyleFactory::create("Fusion")->standardPalette(), QPalette(QColor(53, 53, 53), QColor(70, 70, 70))}) {
+        const QPalette light = QStyleFactory::create("Fusion")->standardPalette();
+        for (const QPalette &p : {light, QPalette(QColor(53, 53, 53), QColor(70, 70, 70))}) {
             h.form.setPalette(p);
-            QVERIFY2(contrast(h.form.Label14, &h.form) >= 3 && contrast(h.form.Label14, &h.form) < contrast(&h.form, &h.form),
-                     qPrintable(QString::number(contrast(h.form.Label14, &h.form))));
+            const double credit = contrast(h.form.Label14, &h.form);
+            QVERIFY2(credit >= 3 && credit < contrast(&h.form, &h.form), qPrintable(QString::number(credit)));
         }
     }
 };
