@@ -79,6 +79,10 @@ void TstScheduler::tick_data()
     row("clock back", "08:00:00,08:01:00,,07:00:00,07:30:00 1101L 1@08:00:00 1@05:00:00 1@07:15:00 1@08:00:00 "
         "1@08:01:00 1@04:01:00 1@08:00:00 1@08:00:05 2@07:59:59 2@08:00:00 3@08:00:00", "08:00:00 shutdown,"
         "07:15:00 logoff,08:01:00 logoff,08:00:00 shutdown,08:00:00 shutdown,08:00:00 shutdown");
+    // Summer time ends, 03:00 back to 02:00: the 02:30 shutdown does not come twice. Nor after
+    // a 10 s step back of the time service.
+    row("summer time ends", "02:30:00,,,, 1000 02:29:59 02:30:00 02:59:59 02:00:00 02:30:00 03:00:00", "02:30:00 shutdown");
+    row("10 s back", "12:00:05,,,, 1000 12:00:00 12:00:10 12:00:00 12:00:05 12:00:11", "12:00:10 shutdown");
     // A block across midnight, its bounds strict; a notice 60 s ahead the day before.
     row("midnight", "N ,00:00:00,,22:00:00,06:00:00 0101S 22:00:00 22:00:01 23:59:00 05:59:59 "
         "06:00:00", "22:00:01 shutdown,23:59:00 L60 Horalux will log you off at 00:00 (in 60 seconds).,"
