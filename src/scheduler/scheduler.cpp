@@ -188,10 +188,6 @@ void Scheduler::logoffInBlock(bool due, int elapsed)
         gentleFor_ = -1; // left the window: the next stay starts gently again
         return;
     }
-    if (!logout_) {
-        launcher_.launch(logoffCommand());
-        return;
-    }
     if (gentleFor_ >= 0)
         gentleFor_ += elapsed;
     // Still here so long after asking: the session did not end, so the block is enforced.
@@ -201,7 +197,15 @@ void Scheduler::logoffInBlock(bool due, int elapsed)
     }
     if (gentleFor_ < 0)
         gentleFor_ = 0;
-    logout_->requestLogout();
+    logOffGently();
+}
+
+void Scheduler::logOffGently()
+{
+    if (logout_)
+        logout_->requestLogout();
+    else
+        launcher_.launch(logoffCommand());
 }
 
 bool Scheduler::isSmallStepBack(int from, qint64 fromDay, int to, qint64 toDay)
@@ -251,12 +255,8 @@ void Scheduler::tick()
     if (span > 0) {
         if (in.check1 == 1 && inRange(secondOfDay(ShutdownTime), current, span))
             launcher_.launch(shutdownCommand());
-        if (in.check2 == 1 && inRange(secondOfDay(LogoffTime), current, span)) {
-            if (logout_)
-                logout_->requestLogout();
-            else
-                launcher_.launch(logoffCommand());
-        }
+        if (in.check2 == 1 && inRange(secondOfDay(LogoffTime), current, span))
+            logOffGently();
         if (in.check3 == 1 && inRange(secondOfDay(ProgramTime), current, span))
             launcher_.launch(in.text1);
         // After the launches, so that nothing due waits on a notice.

@@ -90,6 +90,8 @@ private:
     // Gives the notice of one schedule when its lead has come and this occurrence has had none.
     void noticeIfDue(Notice::Kind kind, bool armed, int current, const ArmingInputs &in);
     void logoffInBlock(bool due, int elapsed);
+    // The session's own logout where one is given, else the logoff command.
+    void logOffGently();
 
     const Clock &clock_;
     Launcher &launcher_;
