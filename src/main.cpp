@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/dbus_notifier.h"
-#include "desktop/dbus_session_logout.h"
 #include "scheduler/clock.h"
 #include "scheduler/process_launcher.h"
 #include "settings/settings_store.h"
@@ -15,8 +13,14 @@
 
 #include <cstdio>
 
+#ifndef Q_OS_WIN
+#include "desktop/dbus_notifier.h"
+#include "desktop/dbus_session_logout.h"
+#endif
+
 int main(int argc, char *argv[])
 {
+#ifndef Q_OS_WIN
     // Without a display Qt would abort with a message about reinstalling the application.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -25,6 +29,7 @@ int main(int argc, char *argv[])
                    stderr);
         return 1;
     }
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("horalux"));
     QApplication::setStyle(new ProgramStyle);

@@ -1,19 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tray/systray.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusReply>
-#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSystemTrayIcon>
 
+#ifndef Q_OS_WIN
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QDBusVariant>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#endif
 
 namespace {
+
+#ifdef Q_OS_WIN
+// The taskbar's notification area is always there; Qt asks Windows itself.
+bool desktopHasTray()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+#else
 
 // A StatusNotifier host on the session bus: the notification area of KDE, and of other
 // desktops through an extension.
@@ -57,13 +68,19 @@ bool xembedTray()
     return owned;
 }
 
+bool desktopHasTray()
+{
+    return statusNotifierHost() || xembedTray();
+}
+#endif
+
 } // namespace
 
 const QString SysTray::kTip = QStringLiteral("Horalux");
 
 SysTray::SysTray(const QIcon &icon, QObject *parent)
     : QObject(parent), image_(icon), tip_(kTip),
-      available_([] { return statusNotifierHost() || xembedTray(); })
+      available_(desktopHasTray)
 {
     setObjectName(QStringLiteral("cSysTray1"));
 }
