@@ -11,6 +11,9 @@
 #include <qt_windows.h>
 #endif
 
+// Windows starts programs its own way: process_launcher_win.cpp.
+#ifndef Q_OS_WIN
+
 namespace {
 
 #ifdef Q_OS_WIN
@@ -133,3 +136,5 @@ bool ProcessLauncher::launch(const QString &commandLine)
     }
     return true;
 }
+
+#endif // !Q_OS_WIN

@@ -15,6 +15,11 @@
 // - Anything else is split into a program and its arguments the way QProcess::splitCommand
 //   does; a program named without a directory is looked for on PATH.
 //
+// On Windows the text goes to CreateProcess as it is, with no application name: Windows splits
+// it and searches for the program (its own folder, the current folder, the system folders, then
+// PATH). A text that as a whole names an existing document, installer package or folder opens
+// with the application Windows associates with it (ShellExecuteEx). Both start minimized.
+//
 // A launch that cannot start prints one line on standard error naming the command and the
 // reason, and returns false.
 class ProcessLauncher final : public Launcher {

@@ -156,6 +156,39 @@ void TstScheduler::timerAimsAtEachSecondAndStops()
     QVERIFY(!timer.isActive());
 }
 
+#ifdef Q_OS_WIN
+// The recording stand-in (built beside this test) as shutdown.exe, logoff.exe and a program with
+// spaces in its path, in the current folder, which Windows searches before its own folders. Each
+// launch must run the stand-in once with the command line as given: no cmd.exe (which would
+// split "a&b"), no quotes added or taken away. A launch that cannot start says why, and fails.
+void TstScheduler::launch()
+{
+    QTemporaryDir tmp;
+    const QString t = QDir::toNativeSeparators(tmp.path());
+    QVERIFY(tmp.isValid() && QDir::setCurrent(t));
+    for (const QString name : {"shutdown.exe", "logoff.exe", "run me.exe"})
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/stand_in.exe", t + '\\' + name));
+    QFile record(t + "\\calls.log"); // one line a run: the time, a tab, the command line
+    const auto runs = [&] {
+        QStringList lines;
+        if (record.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : record.readAll().split('\n'))
+                if (!line.isEmpty())
+                    lines << QString::fromUtf8(line).section('\t', 1).trimmed();
+        record.close();
+        return lines.join('|');
+    };
+    for (const QString &text : {shutdownCommand(), logoffCommand(), '"' + t + "\\run me.exe\" a&b \"two words\""}) {
+        QVERIFY(ProcessLauncher().launch(text));
+        QTRY_COMPARE_WITH_TIMEOUT(runs(), text, 15000);
+        QTRY_VERIFY(record.remove() || !record.exists()); // the stand-in may still hold it a moment
+    }
+    QCOMPARE(shutdownCommand(), "shutdown -s -t 5 -f");
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^horalux: cannot start \"no-such-program -v\": .+"));
+    QVERIFY(!ProcessLauncher().launch("no-such-program -v"));
+    QVERIFY(QDir::setCurrent(QDir::tempPath())); // the folder in use could not be removed
+}
+#else
 // Stand-ins in a folder first on PATH, with a program and a document with spaces and ';' in
 // their names, and a recorder in the current folder below it too. Each launch must start the
 // stand-in whose record comes (its path, then each argument, joined by '|'; "@" stands for the
@@ -191,6 +224,7 @@ void TstScheduler::launch()
                          "horalux: cannot start \"no-such-program -v\": no-such-program: not found on PATH");
     QVERIFY(!ProcessLauncher().launch("no-such-program -v"));
 }
+#endif
 
 QTEST_GUILESS_MAIN(TstScheduler)
 #include "tst_scheduler.moc"
