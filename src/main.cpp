@@ -3,6 +3,7 @@
 #include "scheduler/process_launcher.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
+#include "tray/tray_notifier.h"
 #include "window/dialogs.h"
 #include "window/form1.h"
 #include "window/program_icon.h"
@@ -41,7 +42,10 @@ int main(int argc, char *argv[])
     MessageBoxDialogs dialogs;
 
 #ifdef Q_OS_WIN
-    Form1 form(settings, clock, launcher, dialogs); // "logoff.exe" signs out gently already
+    // No notification service: the tray icon's balloons. "logoff.exe" signs out gently already.
+    TrayNotifier notifier;
+    Form1 form(settings, clock, launcher, dialogs, &notifier);
+    notifier.setTray(form.cSysTray1);
 #else
     DBusNotifier notifier;
     DBusSessionLogout logout(launcher);
