@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian 12 packages that are missing:  deps.sh [run|test]
-#   run   building and running Horalux (the default);
-#   test  that, and what the tests need.
+# Installs the Debian 12 packages that are missing:  deps.sh [run|test|windows]
+#   run      building and running Horalux (the default);
+#   test     that, and what the tests need;
+#   windows  cross-building for Windows and testing the result under Wine.
 # As root it runs apt-get itself, otherwise through sudo. Without sudo, or when sudo refuses, it
 # names the missing packages and the command to run as root, and exits with status 1.
 set -euo pipefail
@@ -15,6 +16,10 @@ packages=(
 [ "${1:-run}" = test ] && packages+=(
   xvfb xauth x11-utils xdotool trayer faketime imagemagick dbus-daemon
   desktop-file-utils appstream lintian file dpkg-dev
+)
+[ "${1:-run}" = windows ] && packages=(
+  cmake ninja-build qt6-base-dev-tools g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils zip unzip
+  wine wine64 xvfb xauth xdotool
 )
 
 missing=()
