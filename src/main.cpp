@@ -1,23 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/program.h"
 #include "scheduler/clock.h"
 #include "scheduler/process_launcher.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
-#include "tray/tray_notifier.h"
 #include "window/dialogs.h"
-#include "window/form1.h"
-#include "window/program_icon.h"
-#include "window/program_style.h"
 
 #include <QApplication>
-#include <QSystemTrayIcon>
 
 #include <cstdio>
-
-#ifndef Q_OS_WIN
-#include "desktop/dbus_notifier.h"
-#include "desktop/dbus_session_logout.h"
-#endif
 
 int main(int argc, char *argv[])
 {
@@ -32,29 +23,14 @@ int main(int argc, char *argv[])
     }
 #endif
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("horalux"));
-    QApplication::setStyle(new ProgramStyle);
-    QApplication::setWindowIcon(programIcon());
+    setUpApplication();
 
     SettingsStore settings(SettingsStore::defaultDirectory());
     SystemClock clock;
     ProcessLauncher launcher;
     MessageBoxDialogs dialogs;
-
-#ifdef Q_OS_WIN
-    // No notification service: the tray icon's balloons. "logoff.exe" signs out gently already.
-    TrayNotifier notifier;
-    Form1 form(settings, clock, launcher, dialogs, &notifier);
-    notifier.setTray(form.cSysTray1);
-#else
-    DBusNotifier notifier;
-    DBusSessionLogout logout(launcher);
-    Form1 form(settings, clock, launcher, dialogs, &notifier, &logout);
-    // Without a notification service: the tray icon's balloon while the icon is shown.
-    notifier.setFallback([tray = form.cSysTray1](const Notice &notice) {
-        tray->intray() ? tray->icon()->showMessage(notice.summary, notice.body) : printNotice(notice);
-    });
-#endif
+    Program program(settings, clock, launcher, dialogs);
+    Form1 &form = program.window;
     form.startUp();
     if (!form.cSysTray1->intray() && !form.isVisible())
         form.show();
