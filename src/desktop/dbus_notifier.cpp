@@ -96,9 +96,9 @@ void DBusNotifier::onActionInvoked(uint id, const QString &action)
 void DBusNotifier::onClosed(uint id)
 {
     cancellable_.remove(id);
-    for (uint &shown : shown_) {
-        if (shown == id)
-            shown = 0;
+    for (uint &onScreen : shown_) {
+        if (onScreen == id)
+            onScreen = 0;
     }
 }
 
