@@ -195,8 +195,9 @@ void Scheduler::noticeIfDue(Notice::Kind kind, bool armed, int current, bool qui
     const int at = secondOfDay(trigger);
     const int left = at < 0 ? -1 : forward(current, at);
     const bool inLead = left >= 1 && left <= kNoticeLeadSeconds;
-    // No longer true: unticked, its time changed, or its second reached (outside the lead, the
-    // next occurrence gets its own notice).
+    // No longer true: unticked, its time changed, or its second reached, or a jump skipped it
+    // (outside the lead, the next occurrence gets its own notice). Also the notice of an action
+    // that waited for its notice after a jump, once carried out or cancelled.
     if (!armed || given != trigger || !inLead)
         withdraw(kind);
     if (quiet || !inLead || !armed || !notifier_ || given == trigger)
@@ -213,21 +214,18 @@ void Scheduler::exactAction(Notice::Kind kind, bool armed, int current, int span
     if (!deferred.trigger.isEmpty()) {
         if (!armed || deferred.trigger != trigger || step > kMaxForwardJumpSeconds) {
             deferred.trigger.clear(); // cancelled, or lost in a large jump
-            withdraw(kind);
         } else if (step > kMaxLateTickSeconds && step >= deferred.left) {
             deferred.left = kNoticeLeadSeconds; // its second skipped again: a new full notice
             deferred.told = false;
         } else if ((deferred.left -= step) <= 0) {
             deferred.trigger.clear();
             carryOut(kind, current);
-            withdraw(kind); // carried out: its notice is no longer true
         }
     } else if (span > 0 && armed && inRange(secondOfDay(trigger), current, span)) {
         if (jumped) {
             deferred = {trigger, kNoticeLeadSeconds, false}; // announced with the notices
         } else {
             carryOut(kind, current);
-            withdraw(kind);
         }
     }
 }

@@ -111,6 +111,7 @@ private:
     bool insideBlock(const ArmingInputs &in, int current) const;
     // The exact-time shutdown or logoff: at its second, or, where a jump skipped that second,
     // once the notice given then has run. step: seconds since the last tick (a step back: 1).
+    // Its notice is withdrawn by noticeIfDue(), after the launches.
     void exactAction(Notice::Kind kind, bool armed, int current, int span, bool jumped, qint64 step);
     // Launches the shutdown, or logs off (the fallback wanted while the box and time hold).
     void carryOut(Notice::Kind kind, int current);
