@@ -55,6 +55,8 @@ pack() {
     /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$root/LICENSE" "$stage/"
   cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
   cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+  # The MinGW runtime as Debian ships it keeps its symbols (libstdc++ is 23 MB with them).
+  x86_64-w64-mingw32-strip --strip-unneeded "$stage"/lib*.dll
   sed 's/$/\r/' >"$stage/README.txt" <<TXT
 Horalux $version for Windows (64-bit)
 
@@ -82,7 +84,7 @@ cmake --build "$build" --parallel 2
 pack "$build"
 # One fresh Wine prefix for this run, and Xvfb for the windows Wine makes.
 prefix=$(mktemp -d /tmp/horalux-wine.XXXXXX)
-trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null; rm -rf "$prefix"' EXIT
+trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 win() { local p; p=$(cd "$1" && pwd); echo "Z:${p//\//\\}"; }
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPATH="$(win "$qt/bin");$(win /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(win /usr/x86_64-w64-mingw32/lib)"
