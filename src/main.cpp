@@ -41,6 +41,9 @@ int main(int argc, char *argv[])
     DBusNotifier notifier;
     DBusSessionLogout logout(launcher);
     Form1 form(settings, clock, launcher, dialogs, &notifier, &logout);
+    // The logout is asked for, and falls back to the logoff command, on the tick's thread: a
+    // busy window must not delay it. Notices stay with the window, where the tray's balloon is.
+    logout.moveToThread(form.Timer1);
     // Without a notification service: the tray icon's balloon while the icon is shown.
     notifier.setFallback([tray = form.cSysTray1](const Notice &notice) {
         tray->intray() ? tray->icon()->showMessage(notice.summary, notice.body) : printNotice(notice);

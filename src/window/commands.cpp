@@ -53,7 +53,7 @@ void Form1::setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTim
         CommonDialog1.information(this, kChooseHourAndMinute);
         return;
     }
-    (scheduler_.*setTime)(trigger(hour, minute));
+    Timer1->with([&](Scheduler &s) { (s.*setTime)(trigger(hour, minute)); });
     refreshTip();
     const QString error =
         writeKeys({{hourKey, hour->currentText()}, {minuteKey, minute->currentText()}});
@@ -86,7 +86,7 @@ void Form1::Command5_Click()
     }
     if (!CommonDialog1.question(this, kBlockQuestion))
         return;
-    scheduler_.setBlockWindow(trigger(Combo7, Combo8), trigger(Combo10, Combo9));
+    Timer1->with([&](Scheduler &s) { s.setBlockWindow(trigger(Combo7, Combo8), trigger(Combo10, Combo9)); });
     refreshTip();
     const QString error = writeKeys({{"i1", Combo7->currentText()},
                                      {"i2", Combo8->currentText()},

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/form1.h"
 
-#include "scheduler/tick_timer.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/check_value.h"
@@ -157,7 +156,6 @@ const QString Form1::kChooseBlockHoursAndMinutes = QStringLiteral(
 Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
              Notifier *notifier, SessionLogout *logout, QWidget *parent)
     : QMainWindow(parent), settings_(settings), CommonDialog1(dialogs),
-      scheduler_(clock, launcher, [this] { return armingInputs(); }, notifier, logout),
       notifier_(notifier)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -178,6 +176,11 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     buildMenus();
     fitFont();
 
+    // The tick runs from creation to the end of the program on a thread of its own, shown or
+    // hidden, and while a message box, menu or dialog is open or the window's thread is busy.
+    Timer1 = new TickThread(clock, launcher, notifier, logout, this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
     cSysTray1 = new SysTray(icon, this);
     cSysTray1->setContextMenu(op2);
     connect(cSysTray1, &SysTray::restoreRequest, this, &Form1::cSysTray1_RestoreRequest);
@@ -188,16 +191,13 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     adjustSize();
     if (const QScreen *s = screen())
         move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-
-    // The timer runs from creation to the end of the program, shown or hidden, and while a
-    // message box, menu or dialog is open (their event loops deliver its ticks).
-    Timer1 = new TickTimer(clock, [this] { scheduler_.tick(); }, this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->start();
+    Timer1->startTicking();
 }
 
 Form1::~Form1()
 {
+    // No tick may reach the window or the seams while they go.
+    Timer1->stop();
     if (notifier_)
         notifier_->setCancelHandler({});
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "scheduler/scheduler.h"
+#include "scheduler/tick_thread.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -24,10 +24,9 @@ class Notifier;
 class SessionLogout;
 class SettingsStore;
 class SysTray;
-class TickTimer;
 
-// The program's one window: four framed schedules, the start-up options, the menus, the timer
-// that drives the scheduler and the notification-area icon. Controls are public members named
+// The program's one window: four framed schedules, the start-up options, the menus, the thread
+// whose timer drives the scheduler and the notification-area icon. Controls are public members named
 // as their objectName, so the start-up, the tray handlers and the tests reach them by name.
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -59,10 +58,8 @@ public:
     // Bring the window back: the window is shown first, then the icon taken away.
     void RestoreFromTray();
 
-    // What the tick reads from the controls, afresh each time.
+    // What the controls arm, as handed to the tick whenever one of them changes.
     ArmingInputs armingInputs() const;
-    Scheduler &scheduler() { return scheduler_; }
-    const Scheduler &scheduler() const { return scheduler_; }
 
     // Controls, by name.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
@@ -74,7 +71,7 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
         *Label10, *Label11, *Label12, *Label13, *Label14 = nullptr;
     QLineEdit *Text1, *txtf2;
-    TickTimer *Timer1;
+    TickThread *Timer1;
     SysTray *cSysTray1;
     QMenu *op, *op2;
     QAction *tray, *sep, *leave, *open;
@@ -111,8 +108,9 @@ private:
     // Once a second while the window waits minimized for a notification area.
     void lookForTray();
 
-    // The tray tip follows every arming input and trigger time; a notice's "Cancel" unticks
-    // its schedule's box as a click would.
+    // Every arming input goes to the tick when it changes, and the tray tip follows it and
+    // every trigger time; a notice's "Cancel" unticks its schedule's box as a click would, on
+    // the window's thread.
     void watchArming();
     void refreshTip();
 
@@ -132,6 +130,5 @@ private:
 
     SettingsStore &settings_;
     Dialogs &CommonDialog1;
-    Scheduler scheduler_;
     Notifier *notifier_;
 };

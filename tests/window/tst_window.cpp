@@ -25,6 +25,8 @@
 #include <QStyleFactory>
 #include <QSystemTrayIcon>
 
+#include <thread>
+
 // A colour channel, 0 to 1, made linear.
 static double linear(double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
 
@@ -40,14 +42,17 @@ double contrast(const QWidget *text, const QWidget *back)
     return std::max(a, b) / std::min(a, b);
 }
 
+// The clock and the launcher are called from the tick's thread.
 struct Harness : Clock, Launcher, Notifier, Dialogs {
-    QTime now() const override { return time; }
-    bool launch(const QString &line) override { launched << line; return true; }
+    QTime now() const override { return QTime::fromMSecsSinceStartOfDay(ms); }
+    bool launch(const QString &line) override { QMutexLocker l(&m); launched << line; return true; }
+    QStringList launchedSoFar() { QMutexLocker l(&m); return launched; }
     void notify(const Notice &) override {}
     void information(QWidget *, const QString &text) override { said << text; }
     bool question(QWidget *, const QString &text) override { asked << text; return yes; }
     std::optional<QString> openProgram(QWidget *) override { return std::exchange(chosen, std::nullopt); }
-    QTime time{12, 0, 0};
+    std::atomic<int> ms{12 * 3600 * 1000};
+    QMutex m;
     QStringList launched, said, asked, seen;
     bool yes = true, trayUp = true;
     std::optional<QString> chosen;
@@ -63,6 +68,8 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
     {
         form.cSysTray1->setAvailabilityCheck([this] { return trayUp; });
         QObject::connect(form.cSysTray1, &SysTray::intrayChanged, [this] { seen << place(); });
+        for (QCheckBox *c : {form.Check1, form.Check2, form.Check4})
+            QObject::connect(c, &QCheckBox::stateChanged, [this] { if (QThread::currentThread() != form.thread()) seen << "off-thread"; });
     }
 
     QString place() const
@@ -92,8 +99,9 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
                 setCheckValue(c, text.toInt());
             } else if (name == "icon") {
                 emit form.cSysTray1->icon()->activated(QSystemTrayIcon::ActivationReason(text.toInt()));
-            } else if (name == "cancel") { // a notice's "Cancel"
-                cancelRequested(Notice::Kind(text.toInt()));
+            } else if (name == "cancel") { // a notice's "Cancel", answered on another thread
+                std::thread([&] { cancelRequested(Notice::Kind(text.toInt())); }).join();
+                QCoreApplication::processEvents();
             } else if (name == "trayUp") { // whether there is a notification area
                 trayUp = text.toInt();
             } else if (name == "look") { // looks of the window waiting for a notification area
@@ -113,8 +121,8 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
             } else if (name == "chosen") { // the file the next "Browse" chooses, once
                 chosen = text;
             } else if (name == "tick") { // at that time
-                time = QTime::fromString(text);
-                form.scheduler().tick();
+                ms = QTime::fromString(text).msecsSinceStartOfDay();
+                form.Timer1->tick();
             } else if (step == "box") {
                 box.show();
                 box.close();
@@ -140,14 +148,14 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
         for (QComboBox *c : {f.Combo1, f.Combo2, f.Combo3, f.Combo4, f.Combo6, f.Combo5, f.Combo7, f.Combo8,
                              f.Combo10, f.Combo9})
             boxes << c->currentText().leftJustified(2, '-');
-        const Scheduler &s = f.scheduler();
         QFile file(store.filePath());
         QString keys = file.open(QIODevice::ReadOnly) ? QString(file.readAll()) : QString();
-        const QStringList times = {s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(),
-                                   s.blockUntil()};
+        const QStringList times = f.Timer1->with([](const Scheduler &s) {
+            return QStringList{s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(), s.blockUntil()};
+        });
         const QMap<QString, QString> seen = {
             {"asked", QString::number(asked.size())}, {"code", QString::number(code)},
-            {"said", said.join('|')}, {"seen", this->seen.join(' ')}, {"launched", launched.join('|')},
+            {"said", said.join('|')}, {"seen", this->seen.join(' ')}, {"launched", launchedSoFar().join('|')},
             {"checks", checks.join(' ')}, {"boxes", boxes.join(' ')},
             {"tip", f.cSysTray1->icon()->toolTip().replace('\n', '|')},
             {"program", (f.Text1->isEnabled() && f.Command1->isEnabled() ? "+" : "-") + f.Text1->text()},
@@ -272,7 +280,7 @@ private slots:
         QTest::newRow("block Set Hour") << "Option2 " + block << "tip=Horalux|" + b;
         QTest::newRow("option chosen last") << block + " Option1" << "tip=Horalux|Block 23:15–06:00 (shut down)";
         QTest::newRow("Set Hour") << all.mid(7) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
-        QTest::newRow("Cancel shutdown, twice") << all + " cancel=0 cancel=0" << "tip=Horalux|Logoff at 23:00|" + b + "; checks=0 1 0 1 1 0";
+        QTest::newRow("Cancel shutdown, twice") << all + " cancel=0 cancel=0" << "tip=Horalux|Logoff at 23:00|" + b + "; checks=0 1 0 1 1 0; seen=";
         QTest::newRow("Cancel logoff") << all + " cancel=1" << "tip=Horalux|Shutdown at 22:30|" + b + "; checks=1 0 0 1 1 0";
         QTest::newRow("Cancel block") << all + " cancel=2" << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00; checks=1 1 0 0 1 0; "
                 "schedule=22:30:00|23:00:00||23:15:00|06:00:00; keys=i1=23 i2=15 f1=06 f2=00 s1=22 s2=30 l1=23 l2=00";
@@ -315,8 +323,8 @@ private slots:
                 // The question stays open until the shutdown due meanwhile has been launched:
                 // the tick goes on while a modal box waits for its answer.
                 const bool question = box->text().startsWith("This option");
-                if (question && h.launched.isEmpty() && !patience.hasExpired()) {
-                    h.time = QTime(12, 1, 0);
+                if (question && h.launchedSoFar().isEmpty() && !patience.hasExpired()) {
+                    h.ms = QTime(12, 1, 0).msecsSinceStartOfDay();
                     return;
                 }
                 seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16)
@@ -325,10 +333,10 @@ private slots:
             }
         });
         poll.start(20);
-        h.form.scheduler().setShutdownTime("12:01:00");
+        h.form.Timer1->with([](Scheduler &s) { s.setShutdownTime("12:01:00"); });
         h.act("Check1=1 Combo7=1 Combo8=1 Combo10=1 Combo9=2 Command5");
         QCOMPARE(seen, (QStringList{"horalux 14000 4000", "horalux 400 400"}));
-        QCOMPARE(h.launched, QStringList{shutdownCommand()});
+        QCOMPARE(h.launchedSoFar(), QStringList{shutdownCommand()});
     }
 
     // The credit line is muted, yet keeps 3:1 against the background in a light palette and in

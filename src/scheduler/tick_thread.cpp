@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "scheduler/tick_thread.h"
+
+#include "scheduler/launcher.h"
+#include "scheduler/tick_timer.h"
+
+namespace {
+// The QObject that takes a seam's calls: the seam itself when it is one, else home.
+template <typename Seam>
+QObject *homeOf(Seam *seam, QObject *home)
+{
+    auto *object = dynamic_cast<QObject *>(seam);
+    return object ? object : home;
+}
+} // namespace
+
+TickThread::TickThread(const Clock &clock, Launcher &launcher, Notifier *notifier,
+                       SessionLogout *logout, QObject *home)
+    : QThread(home), clock_(clock), launcher_(launcher),
+      scheduler_(clock, launcher, [this] { return inputs_; }, notifier ? &relay_ : nullptr,
+                 logout ? &relay_ : nullptr)
+{
+    relay_.notifier = notifier;
+    relay_.logout = logout;
+    relay_.notifierHome = homeOf(notifier, home);
+    relay_.logoutHome = homeOf(logout, home);
+}
+
+TickThread::~TickThread()
+{
+    stop();
+}
+
+void TickThread::startTicking()
+{
+    start();
+}
+
+void TickThread::stop()
+{
+    quit();
+    wait();
+}
+
+void TickThread::setInputs(const ArmingInputs &in)
+{
+    QMutexLocker lock(&mutex_);
+    inputs_ = in;
+}
+
+void TickThread::tick()
+{
+    {
+        QMutexLocker lock(&mutex_);
+        scheduler_.tick();
+    }
+    launcher_.reapEnded();
+}
+
+void TickThread::run()
+{
+    TickTimer timer(clock_, [this] { tick(); });
+    timer.start();
+    exec();
+}
+
+void TickThread::Relay::notify(const Notice &notice)
+{
+    QMetaObject::invokeMethod(notifierHome, [n = notifier, notice] { n->notify(notice); });
+}
+
+void TickThread::Relay::requestLogout()
+{
+    QMetaObject::invokeMethod(logoutHome, [l = logout] { l->requestLogout(); });
+}
