@@ -64,12 +64,15 @@ void TickThread::run()
     exec();
 }
 
+// Queued even on the seam's own thread: the seam then runs after the tick, not under its lock,
+// so that whatever it sets off (a Cancel, a fallback) may hand the tick new inputs.
 void TickThread::Relay::notify(const Notice &notice)
 {
-    QMetaObject::invokeMethod(notifierHome, [n = notifier, notice] { n->notify(notice); });
+    QMetaObject::invokeMethod(notifierHome, [n = notifier, notice] { n->notify(notice); },
+                              Qt::QueuedConnection);
 }
 
 void TickThread::Relay::requestLogout()
 {
-    QMetaObject::invokeMethod(logoutHome, [l = logout] { l->requestLogout(); });
+    QMetaObject::invokeMethod(logoutHome, [l = logout] { l->requestLogout(); }, Qt::QueuedConnection);
 }
