@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWidget>
 
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
@@ -40,13 +41,58 @@ QByteArray traySelection()
 
 const QString SysTray::kTip = QStringLiteral("Horalux");
 
-SysTray::SysTray(const QIcon &icon, QObject *parent)
-    : QObject(parent), image_(icon), tip_(kTip), x11Poll_(new QTimer(this))
+SysTray::SysTray(const QIcon &icon, QWidget *window)
+    : QObject(window), window_(window), image_(icon), tip_(kTip), x11Poll_(new QTimer(this))
 {
     setObjectName(QStringLiteral("cSysTray1"));
+    connect(this, &SysTray::restoreRequest, this, &SysTray::restoreWindow);
     x11Poll_->setInterval(10);
     connect(x11Poll_, &QTimer::timeout, this, &SysTray::pollX11);
     probe(); // the first answer, before it is needed
+}
+
+void SysTray::hideWindow()
+{
+    // With no notification area a hidden window could never be reached again: it is minimized
+    // instead. At login the panel often comes up after the program, so the window goes on
+    // looking, once a second for two minutes, and moves into the tray as soon as there is one.
+    if (!isAvailable()) {
+        window_->showMinimized();
+        trayLooksLeft_ = kTrayLooks;
+        if (!trayWait_) {
+            trayWait_ = new QTimer(this);
+            trayWait_->setObjectName(QStringLiteral("trayWait"));
+            trayWait_->setInterval(1000);
+            connect(trayWait_, &QTimer::timeout, this, &SysTray::lookForTray);
+        }
+        trayWait_->start();
+        return;
+    }
+    if (trayWait_)
+        trayWait_->stop();
+    setIntray(true);
+    window_->hide();
+}
+
+void SysTray::lookForTray()
+{
+    // The user brought the window back meanwhile, or two minutes have passed: it stays.
+    if (!window_->isMinimized() || --trayLooksLeft_ < 0)
+        trayWait_->stop();
+    else if (isAvailable())
+        hideWindow();
+}
+
+void SysTray::restoreWindow()
+{
+    if (trayWait_)
+        trayWait_->stop();
+    window_->show();
+    if (window_->isMinimized())
+        window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->raise();
+    window_->activateWindow();
+    setIntray(false);
 }
 
 QSystemTrayIcon *SysTray::icon()
