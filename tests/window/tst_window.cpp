@@ -247,10 +247,10 @@ private slots:
         QTest::newRow("program box grey") << "Check3=2" << "program=-";
         QTest::newRow("Browse, cancelled") << "Check3=2 Check3 chosen=/opt/tools/backup Command1 Command1"
                                            << "program=+/opt/tools/backup; checks=0 0 1 0 1 0";
-        // The tick reads the controls: setting a time arms nothing; with everything armed a
-        // second later, only the block's logoff is due.
-        QTest::newRow("tick") << "Check3=1 chosen=/opt/tools/backup Command1 Combo1=22 Combo2=30 Command2 Combo3=22 Combo4=30 "
-                "Command3 Combo6=22 Combo5=30 Command4 Combo7=22 Combo8=0 Combo10=23 Combo9=0 Command5 Option2 tick=22:30:00 "
+        // The tick gets what the controls arm, the command line chosen last too: setting a time
+        // arms nothing; with everything armed a second later, only the block's logoff is due.
+        QTest::newRow("tick") << "Check3=1 Combo1=22 Combo2=30 Command2 Combo3=22 Combo4=30 Command3 Combo6=22 Combo5=30 "
+                "Command4 Combo7=22 Combo8=0 Combo10=23 Combo9=0 Command5 Option2 chosen=/opt/tools/backup Command1 tick=22:30:00 "
                 "Check1=1 Check2=1 Check4=1 tick=22:30:01" << "launched=/opt/tools/backup|" + logoffCommand();
         // The icon comes before the window goes, and goes after the window is back; a right
         // click (icon=1) only opens the icon's menu. With no notification area: minimized.
