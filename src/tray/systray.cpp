@@ -182,6 +182,8 @@ void SysTray::pollX11()
     xcb_generic_error_t *error = nullptr;
     if (x11 && !xcb_poll_for_reply(x11, x11Request_, &reply, &error) && --x11PollsLeft_ > 0)
         return; // not yet
+    if (x11 && !reply && !error)
+        xcb_discard_reply(x11, x11Request_); // no answer in time: none is kept if it comes
     std::free(error);
     const bool named = trayAtom_ != XCB_ATOM_NONE;
     if (reply && !named) {
