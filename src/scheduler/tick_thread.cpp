@@ -24,6 +24,7 @@ TickThread::TickThread(const Clock &clock, Launcher &launcher, Notifier *notifie
     relay_.logout = logout;
     relay_.notifierHome = homeOf(notifier, home);
     relay_.logoutHome = homeOf(logout, home);
+    relay_.lock = &mutex_;
 }
 
 TickThread::~TickThread()
@@ -72,7 +73,20 @@ void TickThread::Relay::notify(const Notice &notice)
                               Qt::QueuedConnection);
 }
 
-void TickThread::Relay::requestLogout()
+void TickThread::Relay::withdraw(Notice::Kind kind)
 {
-    QMetaObject::invokeMethod(logoutHome, [l = logout] { l->requestLogout(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(notifierHome, [n = notifier, kind] { n->withdraw(kind); },
+                              Qt::QueuedConnection);
+}
+
+void TickThread::Relay::requestLogout(StillWanted stillWanted)
+{
+    // Asked later, when the session did not take the request: it reads and claims the
+    // scheduler's state, so under the tick's lock.
+    StillWanted locked = [m = lock, wanted = std::move(stillWanted)] {
+        QMutexLocker hold(m);
+        return wanted();
+    };
+    QMetaObject::invokeMethod(logoutHome, [l = logout, locked] { l->requestLogout(locked); },
+                              Qt::QueuedConnection);
 }

@@ -53,8 +53,10 @@ private:
         SessionLogout *logout = nullptr;
         QObject *notifierHome = nullptr;
         QObject *logoutHome = nullptr;
+        QMutex *lock = nullptr; // the tick's
         void notify(const Notice &notice) override;
-        void requestLogout() override;
+        void withdraw(Notice::Kind kind) override;
+        void requestLogout(StillWanted stillWanted) override;
     };
 
     const Clock &clock_;
