@@ -71,4 +71,7 @@ bool ProcessLauncher::launch(const QString &commandLine)
     return true;
 }
 
+// Windows keeps no record of an ended process once its handles are closed: nothing to collect.
+void ProcessLauncher::reapEnded() {}
+
 #endif // Q_OS_WIN
