@@ -84,11 +84,15 @@ cmake --build "$build" --parallel 2
 pack "$build"
 # One fresh Wine prefix for this run, and Xvfb for the windows Wine makes.
 prefix=$(mktemp -d /tmp/horalux-wine.XXXXXX)
-trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
+source "$root/tests/desktop/xsession.sh"
+trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; xs_cleanup; rm -rf "$prefix"' EXIT
+xs_start_x "$prefix" || { echo "Windows tests: FAILED, Xvfb cannot start" >&2; exit 1; }
+unset QT_QPA_PLATFORM # Wine would hand it to the Windows programs
 win() { local p; p=$(cd "$1" && pwd); echo "Z:${p//\//\\}"; }
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPATH="$(win "$qt/bin");$(win /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(win /usr/x86_64-w64-mingw32/lib)"
 wineboot -i >/dev/null 2>&1
 cd "$build"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --timeout 600
+ctest --output-on-failure --timeout 600
+xs_cleanup
 WINEPREFIX= bash "$root/tests/windows/e2e.sh" "$zip"
