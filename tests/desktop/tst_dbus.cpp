@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's D-Bus services against stand-ins on a private bus that this test starts: notices
 // reach the notification server and its "Cancel" the cancel handler; the logoff reaches the first
-// session manager that answers. Without them: the notifier's fallback, the logoff command.
+// session manager that answers, the program's own too; a notification area counts only with a
+// host. Without them: the notifier's fallback, the logoff command.
+#include "app/program.h"
 #include "desktop/dbus_notifier.h"
 #include "desktop/dbus_session_logout.h"
+#include "scheduler/clock.h"
 #include "scheduler/launcher.h"
+#include "settings/settings_store.h"
+#include "tray/systray.h"
+#include "window/dialogs.h"
 
 #include <QtDBus>
+#include <QApplication>
+#include <QCheckBox>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -19,13 +27,15 @@
 // notification server with actions), notify-plain (without actions), notify-cancel ("Cancel" is
 // chosen 0.1 s after each notice, on another application's notice first), notify-early (the same,
 // reported before the answer to Notify), notify-body (its body is clicked instead), gnome, kde,
-// xfce (session managers); a final "!" refuses the call with an error.
+// xfce (session managers), watcher (a StatusNotifierWatcher without a host), watcher-host (with
+// one); a final "!" refuses the call with an error.
 struct Service { const char *key, *name, *path, *interface, *method, *signature; };
 static const Service kServices[] = {
     {"notify", "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify", "susssasa{sv}i"},
     {"gnome", "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "Logout", "u"},
     {"kde", "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", "iii"},
     {"xfce", "org.xfce.SessionManager", "/org/xfce/SessionManager", "org.xfce.Session.Manager", "Logout", "bb"},
+    {"watcher", "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get", "ss"},
 };
 
 class StandIn : public QDBusVirtualObject {
@@ -55,19 +65,25 @@ public:
         };
         if (mode_ == "notify-early")
             click();
-        bus.send(m.createReply(s_.key == QLatin1String("notify") ? QVariantList{id} : QVariantList{}));
+        const QVariant host = QVariant::fromValue(QDBusVariant(mode_ == "watcher-host"));
+        bus.send(m.createReply(s_.key == QLatin1String("notify") ? QVariantList{id}
+                               : s_.key == QLatin1String("watcher") ? QVariantList{host} : QVariantList{}));
         if (mode_ == "notify-cancel" || mode_ == "notify-body")
             QTimer::singleShot(100, click);
         return true;
     }
 };
 
-class TestDBus : public QObject, public Launcher {
+class TestDBus : public QObject, public Launcher, public Clock, public Dialogs {
     Q_OBJECT
     QProcess bus_, standIn_;
     QString address_;
     QStringList events_; // what reaches the program: cancels, fallbacks, launched commands
     bool launch(const QString &commandLine) override { events_ << commandLine; return true; }
+    QTime now() const override { return {12, 0}; }
+    void information(QWidget *, const QString &) override {}
+    bool question(QWidget *, const QString &) override { return false; }
+    std::optional<QString> openProgram(QWidget *) override { return {}; }
 
 private slots:
     void initTestCase()
@@ -80,8 +96,9 @@ private slots:
     void cleanup() { standIn_.terminate(); standIn_.waitForFinished(); events_.clear(); }
     void cleanupTestCase() { bus_.terminate(); bus_.waitForFinished(); }
 
-    // Each row sends one notice of a kind, or asks for the logout (kind -1), with these stand-ins
-    // on the bus, or with no bus at all.
+    // Each row sends one notice of a kind, or asks for the logout (kind -1), lets the program log
+    // off at its time (-2) or asks whether there is a notification area (-3), with these
+    // stand-ins on the bus, or with no bus at all.
     void request_data()
     {
         QTest::addColumn<QStringList>("services");
@@ -99,6 +116,10 @@ private slots:
         QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce"} << -1
             << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true"};
         QTest::newRow("logout: none answers, the command") << QStringList{"gnome!"} << -1 << QStringList{"gnome Logout|1", "loginctl terminate-session auto"};
+        QTest::newRow("the program's logoff asks the session") << QStringList{"gnome"} << -2 << QStringList{"gnome Logout|1"};
+        const QString host = "watcher Get|org.kde.StatusNotifierWatcher|IsStatusNotifierHostRegistered";
+        QTest::newRow("a watcher without a host: no tray") << QStringList{"watcher"} << -3 << QStringList{host, "no tray"};
+        QTest::newRow("a watcher with a host: a tray") << QStringList{"watcher-host"} << -3 << QStringList{host, "tray"};
     }
     void request()
     {
@@ -112,7 +133,17 @@ private slots:
         DBusSessionLogout logout(*this, bus);
         notifier.setCancelHandler([&](Notice::Kind k) { events_ << QStringLiteral("cancel %1").arg(int(k)); });
         notifier.setFallback([&](const Notice &) { events_ << "fallback"; });
-        kind < 0 ? logout.requestLogout() : notifier.notify({Notice::Kind(kind), "Off", "Soon", 60});
+        QTemporaryDir tmp;
+        SettingsStore store(tmp.path());
+        Program program(store, *this, *this, *this, bus);
+        if (kind == -3)
+            events_ << (program.window.cSysTray1->isAvailable() ? "tray" : "no tray");
+        if (kind == -2) {
+            program.window.Check2->setChecked(true);
+            program.window.scheduler().setLogoffTime("12:00:00");
+            program.window.scheduler().tick();
+        }
+        kind == -1 ? logout.requestLogout() : kind >= 0 ? notifier.notify({Notice::Kind(kind), "Off", "Soon", 60}) : void();
         for (int settled = 0; settled < 2; ++settled, QTest::qWait(500)) // then nothing more comes
             QTRY_COMPARE(QString::fromUtf8(standIn_.peek(1 << 20)).split('\n', Qt::SkipEmptyParts) + events_, seen);
     }
@@ -120,11 +151,12 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    if (app.arguments().value(1) != "serve") {
+    if (argc < 2 || qstrcmp(argv[1], "serve") != 0) {
+        QApplication app(argc, argv);
         TestDBus test;
         return QTest::qExec(&test, argc, argv);
     }
+    QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     for (const QString &mode : app.arguments().mid(2))
         for (const Service &s : kServices)
