@@ -37,5 +37,8 @@ Program::Program(SettingsStore &settings, const Clock &clock, Launcher &launcher
       window(settings, clock, launcher, dialogs, &notifier, &logout)
 {
     notifier.setFallback(noticeFallback(window.cSysTray1, printNotice));
+    // The logout is asked for, and falls back to the logoff command, on the tick's thread: a
+    // busy window must not delay it. Notices stay with the window, where the tray's balloon is.
+    logout.moveToThread(window.Timer1);
 }
 #endif

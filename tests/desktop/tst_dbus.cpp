@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 
 // "desktop_dbus serve SERVICE..." is the stand-in, on the bus of DBUS_SESSION_BUS_ADDRESS (always
@@ -84,7 +85,8 @@ class TestDBus : public QObject, public Launcher, public Clock, public Dialogs {
     QString address_;
     QStringList events_; // what reaches the program: cancels, fallbacks, launched commands
     bool launch(const QString &commandLine) override { events_ << commandLine; return true; }
-    QTime now() const override { return {12, 0}; }
+    std::atomic<int> hour_{11}; // the clock, read on the tick's thread too
+    QTime now() const override { return {hour_, 0}; }
     void information(QWidget *, const QString &) override {}
     bool question(QWidget *, const QString &) override { return false; }
     std::optional<QString> openProgram(QWidget *) override { return {}; }
@@ -97,7 +99,7 @@ private slots:
         address_ = QString::fromUtf8(bus_.readLine()).trimmed();
         qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8()); // the stand-in's bus
     }
-    void cleanup() { standIn_.terminate(); standIn_.waitForFinished(); events_.clear(); }
+    void cleanup() { standIn_.terminate(); standIn_.waitForFinished(); events_.clear(); hour_ = 11; }
     void cleanupTestCase() { bus_.terminate(); bus_.waitForFinished(); }
 
     // Each row sends one notice of a kind (made 30 s before its action, its body says 60), perhaps
@@ -149,8 +151,9 @@ private slots:
             events_ << (program.window.cSysTray1->isAvailable() ? "tray" : "no tray");
         } else if (kind == -3) {
             program.window.Check2->setChecked(true);
-            program.window.scheduler().setLogoffTime("12:00:00");
-            program.window.scheduler().tick();
+            program.window.Timer1->with([](Scheduler &s) { s.setLogoffTime("12:00:00"); });
+            hour_ = 12;
+            program.window.Timer1->tick();
         } else if (kind < 0) {
             logout.requestLogout([kind] { return kind == -1; });
         } else {
