@@ -5,6 +5,7 @@
 #include "scheduler/clock.h"
 #include "scheduler/launcher.h"
 #include "scheduler/scheduler.h"
+#include "scheduler/tick_thread.h"
 #include "settings/settings_store.h"
 #include "window/commands.h"
 
@@ -69,8 +70,8 @@ private slots:
         if (setup == "locked")
             QVERIFY(QDir().mkpath(tmp.filePath("d")) && other.tryLock(0));
         Seams seams;
-        Scheduler scheduler(seams, seams, [] { return ArmingInputs(); });
-        Commands commands(scheduler, store);
+        TickThread ticker(seams, seams, nullptr, nullptr, nullptr); // never started: no tick
+        Commands commands(ticker, store);
         const QDeadlineTimer limit(3500); // a held lock is given up within about 2 s
         const auto at = [&a](int i) { return ChosenTime{a[i].remove('-'), a[i + 1].remove('-')}; };
         QStringList asked;
@@ -87,8 +88,9 @@ private slots:
         QVERIFY2(said.isEmpty() ? answer.isEmpty() : answer.contains(said), qPrintable(answer));
         // The block's question comes only once all four boxes are chosen.
         QCOMPARE(asked.size(), qsizetype(kind == "block" && said != Commands::kChooseBlockHoursAndMinutes));
-        const QStringList times = {scheduler.shutdownTime(), scheduler.logoffTime(), scheduler.programTime(),
-                                   scheduler.blockFrom(), scheduler.blockUntil()};
+        const QStringList times = ticker.with([](Scheduler &s) {
+            return QStringList{s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(), s.blockUntil()};
+        });
         QCOMPARE(times.join('|'), schedule);
         QFile file(store.filePath());
         const QString saved = file.open(QIODevice::ReadOnly) ? QString(file.readAll()) : QString();
