@@ -8,9 +8,12 @@
 #include "window/dialogs.h"
 #include "window/form1.h"
 #include "window/program_icon.h"
+#include "window/program_session.h"
 #include "window/program_style.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 
 #include <cstdio>
@@ -29,6 +32,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("horalux"));
     QApplication::setStyle(new ProgramStyle);
     QApplication::setWindowIcon(programIcon());
+    neverRestartWithSession(app);
 
     SettingsStore settings(SettingsStore::defaultDirectory());
     SystemClock clock;
@@ -39,6 +43,9 @@ int main(int argc, char *argv[])
     Form1 form(settings, clock, launcher, dialogs); // "logoff.exe" signs out gently already
 #else
     DBusNotifier notifier;
+    const QImage icon = programIcon().pixmap(48).toImage().convertToFormat(QImage::Format_RGBA8888);
+    notifier.setImage({icon.width(), icon.height(), int(icon.bytesPerLine()),
+                       QByteArray(reinterpret_cast<const char *>(icon.constBits()), icon.sizeInBytes())});
     DBusSessionLogout logout(launcher);
     Form1 form(settings, clock, launcher, dialogs, &notifier, &logout);
     // Without a notification service: the tray icon's balloon while the icon is shown.

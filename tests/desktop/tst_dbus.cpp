@@ -19,14 +19,37 @@
 // notification server with actions), notify-plain (without actions), notify-cancel ("Cancel" is
 // chosen 0.1 s after each notice, on another application's notice first), notify-early (the same,
 // reported before the answer to Notify), notify-body (its body is clicked instead), gnome, kde,
-// xfce (session managers); a final "!" refuses the call with an error.
+// xfce, lxqt (session managers); a final "!" refuses the call with an error.
 struct Service { const char *key, *name, *path, *interface, *method, *signature; };
 static const Service kServices[] = {
     {"notify", "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify", "susssasa{sv}i"},
     {"gnome", "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "Logout", "u"},
     {"kde", "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", "iii"},
     {"xfce", "org.xfce.SessionManager", "/org/xfce/SessionManager", "org.xfce.Session.Manager", "Logout", "bb"},
+    {"lxqt", "org.lxqt.session", "/LXQtSession", "org.lxqt.session", "logout", ""},
 };
+
+// A notice's hints, "key=value" by key; the image as "WxH/rowstride/alpha/bits/channels/pixels in hex".
+static QString hints(const QVariant &map)
+{
+    QStringList seen;
+    const QVariantMap hints = qdbus_cast<QVariantMap>(map);
+    for (auto [key, given] : hints.asKeyValueRange()) {
+        QVariant value = given;
+        if (key == "image-data") {
+            int w, h, stride, bits, channels;
+            bool alpha;
+            QByteArray pixels;
+            const QDBusArgument image = value.value<QDBusArgument>();
+            image.beginStructure();
+            image >> w >> h >> stride >> alpha >> bits >> channels >> pixels;
+            value = QString("%1x%2/%3/%4/%5/%6/%7").arg(w).arg(h).arg(stride).arg(alpha).arg(bits).arg(channels).arg(pixels.toHex());
+        }
+        const bool byte = value.typeId() == QMetaType::UChar;
+        seen << key + '=' + value.typeName() + ':' + (byte ? QString::number(value.toUInt()) : value.toString());
+    }
+    return seen.join(',');
+}
 
 class StandIn : public QDBusVirtualObject {
     const Service &s_;
@@ -44,7 +67,7 @@ public:
             return false;
         QStringList line{m.member()};
         for (const QVariant &a : m.arguments())
-            line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.toString());
+            line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.canConvert<QDBusArgument>() ? hints(a) : a.toString());
         std::printf("%s %s\n", s_.key, qPrintable(line.join('|')));
         if (mode_.endsWith('!'))
             return bus.send(m.createErrorReply(QDBusError::AccessDenied, "refused"));
@@ -87,7 +110,10 @@ private slots:
         QTest::addColumn<QStringList>("services");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("seen"); // by the stand-ins, then by the program
-        const auto sent = [](const char *a) { return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon|%1||60000").arg(a); };
+        const auto sent = [](const char *a) {
+            return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon|%1|desktop-entry=QString:horalux,"
+                                  "image-data=QString:2x1/8/1/8/4/ff00008000ff00ff,urgency=uchar:2|60000").arg(a);
+        };
         const int shutdown = int(Notice::Kind::Shutdown), logoff = int(Notice::Kind::Logoff), block = int(Notice::Kind::Block);
         QTest::newRow("Cancel on a logoff notice") << QStringList{"notify-cancel"} << logoff << QStringList{sent("cancel,Cancel"), "cancel 1"};
         QTest::newRow("Cancel on a block notice, early") << QStringList{"notify-early"} << block << QStringList{sent("cancel,Cancel"), "cancel 2"};
@@ -96,8 +122,8 @@ private slots:
         QTest::newRow("server refuses: fallback") << QStringList{"notify!"} << block << QStringList{sent("cancel,Cancel"), "fallback"};
         QTest::newRow("no notification server: fallback") << QStringList{} << shutdown << QStringList{"fallback"};
         QTest::newRow("no session bus: fallback") << QStringList{"no bus"} << logoff << QStringList{"fallback"};
-        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce"} << -1
-            << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true"};
+        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce!", "lxqt"} << -1
+            << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true", "lxqt logout"};
         QTest::newRow("logout: none answers, the command") << QStringList{"gnome!"} << -1 << QStringList{"gnome Logout|1", "loginctl terminate-session auto"};
     }
     void request()
@@ -112,6 +138,7 @@ private slots:
         DBusSessionLogout logout(*this, bus);
         notifier.setCancelHandler([&](Notice::Kind k) { events_ << QStringLiteral("cancel %1").arg(int(k)); });
         notifier.setFallback([&](const Notice &) { events_ << "fallback"; });
+        notifier.setImage({2, 1, 8, QByteArray::fromHex("ff00008000ff00ff")});
         kind < 0 ? logout.requestLogout() : notifier.notify({Notice::Kind(kind), "Off", "Soon", 60});
         for (int settled = 0; settled < 2; ++settled, QTest::qWait(500)) // then nothing more comes
             QTRY_COMPARE(QString::fromUtf8(standIn_.peek(1 << 20)).split('\n', Qt::SkipEmptyParts) + events_, seen);
