@@ -26,8 +26,16 @@ void Form1::HideToTray()
     }
     if (trayWait_)
         trayWait_->stop();
+    const bool minimized = isMinimized();
     cSysTray1->setIntray(true);
     hide();
+    if (minimized) {
+        // A window hidden while minimized keeps, on X11, its hint to be mapped minimized: shown
+        // again, the window manager would keep it an icon, unmapped. Made anew when next shown,
+        // it comes back as a new window does, normal and painted.
+        destroy();
+        overrideWindowState(windowState() & ~Qt::WindowMinimized);
+    }
 }
 
 void Form1::lookForTray()
