@@ -19,10 +19,13 @@
 # brings the window back; clock to 10:14:57; "Exit" answered Yes after 10:15:01. The block logged
 # off from 10:14:01 to 10:14:59 at most once a second; the shutdown and the program each ran once,
 # within a second after 10:15:00.
-# Second run (as root from under /usr, when the test runs as root), as at login: started with
-# systray=1 before the panel, the window stays until trayer starts 3 s later, then within 5 s the
-# icon is there and the window gone; the icon's menu, "Open program", brings it back; with the
-# times erased from the file, each "Set Hour" writes them again from the boxes days=1 restored.
+# Second run (as root from under /usr, when the test runs as root), as at login, under Xfce's
+# window manager xfwm4: started with systray=1 before the panel, the window waits minimized until
+# trayer starts 3 s later, then within 5 s the icon is there and the window gone; a click on the
+# icon brings it back normal and painted (compared with a screenshot of the first run), and so
+# does the icon's menu, "Open program", after "Minimize to tray"; with the times erased from the
+# file, each "Set Hour" writes them again from the boxes days=1 restored. The notice carries the
+# program's icon and is critical.
 # Exit code 77 (skipped) only when Xvfb cannot start.
 set -uo pipefail
 export TZ=UTC
