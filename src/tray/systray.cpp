@@ -8,6 +8,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -61,11 +64,65 @@ bool xembedTray()
 
 const QString SysTray::kTip = QStringLiteral("Horalux");
 
-SysTray::SysTray(const QIcon &icon, QObject *parent)
-    : QObject(parent), image_(icon), tip_(kTip),
+SysTray::SysTray(const QIcon &icon, QWidget *window)
+    : QObject(window), window_(window), image_(icon), tip_(kTip),
       available_([] { return statusNotifierHost() || xembedTray(); })
 {
     setObjectName(QStringLiteral("cSysTray1"));
+    connect(this, &SysTray::restoreRequest, this, &SysTray::restoreWindow);
+}
+
+void SysTray::hideWindow()
+{
+    // With no notification area a hidden window could never be reached again: it is minimized
+    // instead. At login the panel often comes up after the program, so the window goes on
+    // looking, once a second for two minutes, and moves into the tray as soon as there is one.
+    if (!isAvailable()) {
+        window_->showMinimized();
+        trayLooksLeft_ = kTrayLooks;
+        if (!trayWait_) {
+            trayWait_ = new QTimer(this);
+            trayWait_->setInterval(1000);
+            connect(trayWait_, &QTimer::timeout, this, &SysTray::lookForTray);
+        }
+        trayWait_->start();
+        return;
+    }
+    if (trayWait_)
+        trayWait_->stop();
+    const bool minimized = window_->isMinimized();
+    setIntray(true);
+    window_->hide();
+    if (minimized) {
+        // A window hidden while minimized keeps, on X11, its hint to be mapped minimized: shown
+        // again, the window manager would keep it an icon, unmapped. Made anew when next shown,
+        // it comes back as a new window does, normal and painted.
+        const Qt::WindowStates normal = window_->windowState() & ~Qt::WindowMinimized;
+        window_->windowHandle()->destroy();
+        window_->windowHandle()->setWindowStates(normal);
+        window_->overrideWindowState(normal);
+    }
+}
+
+void SysTray::lookForTray()
+{
+    // The user brought the window back meanwhile, or two minutes have passed: it stays.
+    if (!window_->isMinimized() || --trayLooksLeft_ < 0)
+        trayWait_->stop();
+    else if (isAvailable())
+        hideWindow();
+}
+
+void SysTray::restoreWindow()
+{
+    if (trayWait_)
+        trayWait_->stop();
+    window_->show();
+    if (window_->isMinimized())
+        window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->raise();
+    window_->activateWindow();
+    setIntray(false);
 }
 
 QSystemTrayIcon *SysTray::icon()

@@ -9,10 +9,12 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
+class QWidget;
 
-// The notification-area icon of the window. The program writes one property, intray (true:
-// the icon stands in the notification area), and answers one event, restoreRequest (a left
-// click or a double click on the icon). A right click opens the pop-up menu given with
+// The notification-area icon of a window, and the window's moves into the tray and back. The
+// icon shows while one property, intray, is true; a left click or a double click on it
+// (restoreRequest) brings the window back. A right click opens the pop-up menu given with
 // setContextMenu; the system tray draws that menu itself where it must.
 class SysTray : public QObject {
     Q_OBJECT
@@ -20,8 +22,18 @@ public:
     using AvailabilityCheck = std::function<bool()>;
 
     static const QString kTip; // "Horalux"
+    // How many times, once a second, a window waiting minimized looks for a notification area.
+    static constexpr int kTrayLooks = 120;
 
-    SysTray(const QIcon &icon, QObject *parent = nullptr);
+    // The icon of window, which it belongs to.
+    SysTray(const QIcon &icon, QWidget *window);
+
+    // Puts the window in the notification area: the icon is shown first, then the window is
+    // hidden. Where the desktop has no notification area the window is minimized instead, and
+    // goes into the tray when one appears within two minutes.
+    void hideWindow();
+    // Brings the window back: the window is shown first, then the icon taken away.
+    void restoreWindow();
 
     void setIntray(bool on);
     bool intray() const { return intray_; }
@@ -49,6 +61,12 @@ signals:
     void intrayChanged(bool on);
 
 private:
+    // Once a second while the window waits minimized for a notification area.
+    void lookForTray();
+
+    QWidget *window_;
+    QTimer *trayWait_ = nullptr;
+    int trayLooksLeft_ = 0;
     QIcon image_;
     QString tip_;
     QMenu *menu_ = nullptr;

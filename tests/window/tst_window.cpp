@@ -4,15 +4,16 @@
 // window, then scenarios (steps, and what the user sees afterwards), then the one run of the
 // real message boxes.
 
+#include "app/program.h"
 #include "scheduler/actions.h"
 #include "scheduler/clock.h"
 #include "scheduler/launcher.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/check_value.h"
+#include "window/contrast.h"
 #include "window/dialogs.h"
 #include "window/form1.h"
-#include "window/program_session.h"
 
 #include <QtTest>
 #include <QAccessible>
@@ -27,19 +28,10 @@
 #include <QStyleFactory>
 #include <QSystemTrayIcon>
 
-// A colour channel, 0 to 1, made linear.
-static double linear(double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
-
-// The contrast of a widget's text with another's background, 1 to 21, as accessibility
-// guidelines reckon it.
+// The contrast of a widget's text with another's background.
 double contrast(const QWidget *text, const QWidget *back)
 {
-    const auto luminance = [](const QColor &c) {
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
-    };
-    const double a = luminance(text->palette().color(QPalette::WindowText));
-    const double b = luminance(back->palette().color(QPalette::Window));
-    return std::max(a, b) / std::min(a, b);
+    return contrastRatio(text->palette().color(QPalette::WindowText), back->palette().color(QPalette::Window));
 }
 
 struct Harness : Clock, Launcher, Notifier, Dialogs {
@@ -99,13 +91,12 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
             } else if (name == "trayUp") { // whether there is a notification area
                 trayUp = text.toInt();
             } else if (name == "look") { // looks of the window waiting for a notification area
-                QTimer *looks = form.findChild<QTimer *>({}, Qt::FindDirectChildrenOnly);
+                QTimer *looks = form.cSysTray1->findChild<QTimer *>();
                 for (int i = 0; i < text.toInt(); ++i)
                     QMetaObject::invokeMethod(looks, "timeout");
             } else if (step == "wait") {
                 (void)QTest::qWaitFor([this] { return form.cSysTray1->intray(); }, 2500);
             } else if (step == "session") { // the session manager asks to save, each way, after a hint of its own
-                neverRestartWithSession(*qApp);
                 auto *manager = qApp->findChild<QSessionManager *>();
                 QVERIFY(manager);
                 for (auto request : {&QGuiApplication::commitDataRequest, &QGuiApplication::saveStateRequest}) {
@@ -171,6 +162,8 @@ class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { setUpApplication(); }
+
     // The controls reached with Tab, in order, as the window starts: "-" disabled, "!"
     // read-only, "+" checked, ":00-23" a box of the hours 00 to 23 with none chosen. Each has a
     // name of its own for a screen reader, and a description. The menus; every caption whole.
