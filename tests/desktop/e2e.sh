@@ -142,7 +142,7 @@ block=($(seconds loginctl))
 [ "${block[0]}/${block[-1]}" = "$(sod 10:14:01)/$(sod 10:14:59)" ] && [ -z "$(printf '%s\n' "${block[@]}" | uniq -d)" ]
 ok "block: logoffs from 10:14:01 ($(sod 10:14:01)) to 10:14:59 only, at most one a second (at: ${block[*]})"
 mapfile -t notices < <(grep -F '|Shutdown at 10:15|' "$work/notices.log")
-[[ ${#notices[@]} == 1 && $notices == *"at 10:15 (in 60 seconds).|cancel,Cancel|"*"image-data=QString:48x48/192/1/8/4/"*",urgency=uchar:2|"* ]]
+[[ ${#notices[@]} == 1 && $notices == *"at 10:15 (in 60 seconds).|cancel,Cancel|"*"image-data=(iiibiiay) 48x48/192/1/8/4/"*",urgency=byte 2|"* ]]
 ok "the notification server got the shutdown's notice once, 60 s ahead, with \"Cancel\", critical, with the icon's pixels"
 
 # ================= second run: at login, the boxes restored =================

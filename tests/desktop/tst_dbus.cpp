@@ -29,24 +29,25 @@ static const Service kServices[] = {
     {"lxqt", "org.lxqt.session", "/LXQtSession", "org.lxqt.session", "logout", ""},
 };
 
-// A notice's hints, "key=value" by key; the image as "WxH/rowstride/alpha/bits/channels/pixels in hex".
+// A notice's hints, "key=value" by key: a byte as "byte N", the image as its D-Bus signature,
+// then "WxH/rowstride/alpha/bits/channels/" and its pixels in hex.
 static QString hints(const QVariant &map)
 {
     QStringList seen;
     const QVariantMap hints = qdbus_cast<QVariantMap>(map);
-    for (auto [key, given] : hints.asKeyValueRange()) {
-        QVariant value = given;
+    for (auto [key, value] : hints.asKeyValueRange()) {
+        QString text = value.typeId() == QMetaType::UChar ? "byte " + QString::number(value.toUInt()) : value.toString();
         if (key == "image-data") {
             int w, h, stride, bits, channels;
             bool alpha;
             QByteArray pixels;
             const QDBusArgument image = value.value<QDBusArgument>();
+            text = image.currentSignature();
             image.beginStructure();
             image >> w >> h >> stride >> alpha >> bits >> channels >> pixels;
-            value = QString("%1x%2/%3/%4/%5/%6/%7").arg(w).arg(h).arg(stride).arg(alpha).arg(bits).arg(channels).arg(pixels.toHex());
+            text += QString(" %1x%2/%3/%4/%5/%6/").arg(w).arg(h).arg(stride).arg(alpha).arg(bits).arg(channels) + pixels.toHex();
         }
-        const bool byte = value.typeId() == QMetaType::UChar;
-        seen << key + '=' + value.typeName() + ':' + (byte ? QString::number(value.toUInt()) : value.toString());
+        seen << key + '=' + text;
     }
     return seen.join(',');
 }
@@ -111,8 +112,8 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("seen"); // by the stand-ins, then by the program
         const auto sent = [](const char *a) {
-            return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon|%1|desktop-entry=QString:horalux,"
-                                  "image-data=QString:2x1/8/1/8/4/ff00008000ff00ff,urgency=uchar:2|60000").arg(a);
+            return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon|%1|desktop-entry=horalux,"
+                                  "image-data=(iiibiiay) 2x1/8/1/8/4/ff00008000ff00ff,urgency=byte 2|60000").arg(a);
         };
         const int shutdown = int(Notice::Kind::Shutdown), logoff = int(Notice::Kind::Logoff), block = int(Notice::Kind::Block);
         QTest::newRow("Cancel on a logoff notice") << QStringList{"notify-cancel"} << logoff << QStringList{sent("cancel,Cancel"), "cancel 1"};
