@@ -97,10 +97,8 @@ void SysTray::hideWindow()
         // A window hidden while minimized keeps, on X11, its hint to be mapped minimized: shown
         // again, the window manager would keep it an icon, unmapped. Made anew when next shown,
         // it comes back as a new window does, normal and painted.
-        const Qt::WindowStates normal = window_->windowState() & ~Qt::WindowMinimized;
         window_->windowHandle()->destroy();
-        window_->windowHandle()->setWindowStates(normal);
-        window_->overrideWindowState(normal);
+        window_->windowHandle()->setWindowStates(window_->windowState() & ~Qt::WindowMinimized);
     }
 }
 
