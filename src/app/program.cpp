@@ -53,5 +53,8 @@ Program::Program(SettingsStore &settings, const Clock &clock, Launcher &launcher
     const QImage icon = programIcon().pixmap(48).toImage().convertToFormat(QImage::Format_RGBA8888);
     notifier.setImage({icon.width(), icon.height(), int(icon.bytesPerLine()),
                        QByteArray(reinterpret_cast<const char *>(icon.constBits()), icon.sizeInBytes())});
+    // The logout is asked for, and falls back to the logoff command, on the tick's thread: a
+    // busy window must not delay it. Notices stay with the window, where the tray's balloon is.
+    logout.moveToThread(window.Timer1);
 }
 #endif

@@ -43,13 +43,18 @@ public:
     // The icon's tip: kTip, then one line per armed schedule.
     void setArmedSchedules(const QStringList &lines);
 
-    // Whether the desktop has a notification area now. By default the desktop itself is asked,
-    // afresh each time: a StatusNotifier host on the session bus, or the owner of the X11
-    // selection _NET_SYSTEM_TRAY_S<screen>. Not QSystemTrayIcon::isSystemTrayAvailable(): Qt 6.4
-    // asks D-Bus once and keeps a "no" for the life of the process, so a panel that comes up
-    // after the program would never be seen. Tests put their own answer in its place.
-    bool isAvailable() const;
+    // Whether the desktop has a notification area, as its last answer said; never waits. By
+    // default each call asks the desktop again, without waiting for the answer (which comes
+    // within kProbeMs): a StatusNotifier host on the session bus, or the owner of the X11
+    // selection _NET_SYSTEM_TRAY_S<screen>. A StatusNotifierWatcher that does not answer counts
+    // as no notification area, even beside an X11 one: Qt's own look at the watcher, when it
+    // makes the icon, would wait on it for 25 s. Not QSystemTrayIcon::isSystemTrayAvailable():
+    // Qt 6.4 asks D-Bus once, and keeps a "no" for the life of the process, so a panel that
+    // comes up after the program would never be seen. Tests put their own answer in its place.
+    bool isAvailable();
     void setAvailabilityCheck(AvailabilityCheck check);
+
+    static constexpr int kProbeMs = 1000;
 
     // The icon, made the first time it is needed. Qt decides on making it whether it uses
     // D-Bus, so it is made only once a notification area is there (or when a test asks).
@@ -73,4 +78,16 @@ private:
     QSystemTrayIcon *icon_ = nullptr;
     bool intray_ = false;
     AvailabilityCheck available_;
+
+    // The look in progress: sends the questions, then gathers the answers as they come.
+    void probe();
+    void pollX11();
+    void probeDone();
+    bool known_ = false;      // the last answer
+    QTimer *x11Poll_ = nullptr; // while an X11 answer is awaited
+    bool askingBus_ = false, askingX11_ = false;
+    bool busSays_ = false, watcherStuck_ = false, x11Says_ = false;
+    quint32 trayAtom_ = 0;    // _NET_SYSTEM_TRAY_S<screen>, once known
+    unsigned int x11Request_ = 0;
+    int x11PollsLeft_ = 0;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/commands.h"
 
-#include "scheduler/scheduler.h"
+#include "scheduler/tick_thread.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -33,8 +33,8 @@ const QString Commands::kChooseHourAndMinute =
 const QString Commands::kChooseBlockHoursAndMinutes = QStringLiteral(
     "Please choose both the hour and the minute of the start and of the end first.");
 
-Commands::Commands(Scheduler &scheduler, SettingsStore &settings)
-    : scheduler_(scheduler), settings_(settings)
+Commands::Commands(TickThread &ticker, SettingsStore &settings)
+    : ticker_(ticker), settings_(settings)
 {
 }
 
@@ -54,7 +54,7 @@ QString Commands::setTime(const ChosenTime &at, void (Scheduler::*set)(const QSt
 {
     if (!at.complete())
         return kChooseHourAndMinute;
-    (scheduler_.*set)(at.trigger());
+    ticker_.with([&](Scheduler &s) { (s.*set)(at.trigger()); });
     const QString error = writeKeys({{hourKey, at.hour}, {minuteKey, at.minute}});
     return outcome(success, notSaved(error), error);
 }
@@ -80,7 +80,7 @@ QString Commands::setBlock(const ChosenTime &from, const ChosenTime &until, cons
         return kChooseBlockHoursAndMinutes;
     if (!ask(kBlockQuestion))
         return {};
-    scheduler_.setBlockWindow(from.trigger(), until.trigger());
+    ticker_.with([&](Scheduler &s) { s.setBlockWindow(from.trigger(), until.trigger()); });
     const QString error = writeKeys(
         {{"i1", from.hour}, {"i2", from.minute}, {"f1", until.hour}, {"f2", until.minute}});
     return outcome(kBlockSet, notSaved(error), error);

@@ -9,6 +9,7 @@
 
 class Scheduler;
 class SettingsStore;
+class TickThread;
 
 // A time as the window's hour and minute boxes show it: their texts, empty where nothing is
 // chosen.
@@ -38,7 +39,8 @@ public:
     // Asks the user a question; true when the answer is Yes.
     using Ask = std::function<bool(const QString &question)>;
 
-    Commands(Scheduler &scheduler, SettingsStore &settings);
+    // The times are set on the scheduler of ticker, under its lock.
+    Commands(TickThread &ticker, SettingsStore &settings);
 
     // The three "Set Hour" buttons: with both boxes chosen, the time is set and its two texts
     // saved; otherwise the user is asked to choose both, and nothing changes.
@@ -57,6 +59,6 @@ private:
     // Writes the keys together, under one lock: all or none. Why they were not written, or empty.
     QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
 
-    Scheduler &scheduler_;
+    TickThread &ticker_;
     SettingsStore &settings_;
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/form1.h"
 
-#include "scheduler/tick_timer.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/check_value.h"
@@ -143,9 +142,11 @@ const QString Form1::kExitQuestion = QStringLiteral("Are you sure want to exit?"
 
 Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
              Notifier *notifier, SessionLogout *logout, QWidget *parent)
-    : QMainWindow(parent), settings_(settings), CommonDialog1(dialogs),
-      scheduler_(clock, launcher, [this] { return armingInputs(); }, notifier, logout),
-      commands_(scheduler_, settings), notifier_(notifier)
+    : QMainWindow(parent),
+      // The tick runs from creation to the end of the program on a thread of its own, shown or
+      // hidden, and while a message box, menu or dialog is open or the window's thread is busy.
+      Timer1(new TickThread(clock, launcher, notifier, logout, this)), settings_(settings),
+      CommonDialog1(dialogs), commands_(*Timer1, settings), notifier_(notifier)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horalux"));
@@ -161,6 +162,8 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     buildMenus();
     fitFont();
 
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
     cSysTray1 = new SysTray(icon, this);
     cSysTray1->setContextMenu(op2);
     connect(tray, &QAction::triggered, cSysTray1, &SysTray::hideWindow);
@@ -172,16 +175,13 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     adjustSize();
     if (const QScreen *s = screen())
         move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-
-    // The timer runs from creation to the end of the program, shown or hidden, and while a
-    // message box, menu or dialog is open (their event loops deliver its ticks).
-    Timer1 = new TickTimer(clock, [this] { scheduler_.tick(); }, this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->start();
+    Timer1->startTicking();
 }
 
 Form1::~Form1()
 {
+    // No tick may reach the window or the seams while they go.
+    Timer1->stop();
     if (notifier_)
         notifier_->setCancelHandler({});
 }

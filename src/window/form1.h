@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "scheduler/scheduler.h"
+#include "scheduler/tick_thread.h"
 #include "window/commands.h"
 
 #include <QMainWindow>
@@ -24,11 +24,10 @@ class Notifier;
 class SessionLogout;
 class SettingsStore;
 class SysTray;
-class TickTimer;
 
-// The program's one window: four framed schedules, the start-up options, the menus, the timer
-// that drives the scheduler and the notification-area icon. Controls are public members named
-// as their objectName, so the start-up and the tests reach them by name. The buttons' rules
+// The program's one window: four framed schedules, the start-up options, the menus, the thread
+// whose timer drives the scheduler and the notification-area icon. Controls are public members
+// named as their objectName, so the start-up and the tests reach them by name. The buttons' rules
 // live in Commands; the window reads its controls for them and shows what they answer.
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -44,10 +43,8 @@ public:
     // saved for every day, and puts the window in the tray when that was saved.
     void startUp();
 
-    // What the tick reads from the controls, afresh each time.
+    // What the controls arm, as handed to the tick whenever one of them changes.
     ArmingInputs armingInputs() const;
-    Scheduler &scheduler() { return scheduler_; }
-    const Scheduler &scheduler() const { return scheduler_; }
 
     // Controls, by name.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
@@ -59,7 +56,7 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
         *Label10, *Label11, *Label12, *Label13, *Label14 = nullptr;
     QLineEdit *Text1, *txtf2;
-    TickTimer *Timer1;
+    TickThread *Timer1;
     SysTray *cSysTray1;
     QMenu *op, *op2;
     QAction *tray, *sep, *leave, *open;
@@ -90,8 +87,9 @@ private:
     void Check3_Click();
     void leave_Click(); // "Exit"
 
-    // The tray tip follows every arming input and trigger time; a notice's "Cancel" unticks
-    // its schedule's box as a click would.
+    // Every arming input goes to the tick when it changes, and the tray tip follows it and
+    // every trigger time; a notice's "Cancel" unticks its schedule's box as a click would, on
+    // the window's thread.
     void watchArming();
     void refreshTip();
 
@@ -100,7 +98,6 @@ private:
 
     SettingsStore &settings_;
     Dialogs &CommonDialog1;
-    Scheduler scheduler_;
     Commands commands_;
     Notifier *notifier_;
 };

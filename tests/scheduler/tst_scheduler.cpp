@@ -9,9 +9,13 @@
 #include "scheduler/process_launcher.h"
 #include "scheduler/scheduler.h"
 #include "scheduler/session_logout.h"
+#include "scheduler/tick_thread.h"
 #include "scheduler/tick_timer.h"
 
 #include <QtTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,8 +52,11 @@ struct Fake : Clock, Launcher, Notifier, SessionLogout {
 };
 
 // Writes its path and each argument, one a line, to "rec" in the current folder, renamed into
-// place whole: a reader never sees half a record.
-const char kStandIn[] = "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" >part && mv part rec\n";
+// place whole: a reader never sees half a record. Adds "attached" unless its standard input is
+// /dev/null and it leads a session of its own.
+const char kStandIn[] = "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" >part\n"
+                        "[ \"$(readlink /proc/$$/fd/0)$(sed 's/.*) //' /proc/$$/stat | cut -d' ' -f4)\" = /dev/null$$ ]"
+                        " || echo attached >>part\nmv part rec\n";
 
 } // namespace
 
@@ -197,18 +204,25 @@ void TstScheduler::timerAimsAtEachSecondAndStops()
 // their names, and a recorder in the current folder below it too. Each launch must start the
 // stand-in whose record comes (its path, then each argument, joined by '|'; "@" stands for the
 // folder): never through a shell, a document through xdg-open, a bare name from PATH and never
-// from the current folder. A launch that cannot start says why in one line, and fails.
+// from the current folder; detached from our standard input and session. A launch that cannot
+// start (not found, or its interpreter missing) says why in one line, and fails. The tick
+// collects every process that has ended: none is left a zombie.
 void TstScheduler::launch()
 {
     QTemporaryDir tmp;
     const QString t = tmp.path();
     QVERIFY(tmp.isValid() && QDir(t).mkpath("here") && QDir::setCurrent(t + "/here"));
     for (const QString name : {"systemctl", "loginctl", "xdg-open", "recorder", "here/recorder", "run me",
-                               "a;b c.txt"}) {
+                               "a;b c.txt", "bad"}) {
         QFile f(t + '/' + name);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kStandIn) > 0);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(name == "bad" ? "#!/no/such/shell\n" : kStandIn) > 0);
         QVERIFY(name.endsWith(".txt") || f.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     }
+    int pipeEnds[2];
+    QVERIFY(pipe(pipeEnds) == 0 && dup2(pipeEnds[0], STDIN_FILENO) == STDIN_FILENO); // not /dev/null
+    Fake clock;
+    ProcessLauncher launcher;
+    TickThread ticker(clock, launcher, nullptr, nullptr, nullptr);
     qputenv("PATH", (t + ':' + qEnvironmentVariable("PATH")).toLocal8Bit());
     for (const QString name : {"systemctl", "loginctl", "xdg-open"}) // the guard
         QCOMPARE(QStandardPaths::findExecutable(name), t + '/' + name);
@@ -218,7 +232,7 @@ void TstScheduler::launch()
         {shutdownCommand(), "@/systemctl|poweroff"}, {logoffCommand(), "@/loginctl|terminate-session|auto"},
         {"@/run me", "@/run me"}, {"recorder", "@/recorder"}, {"@/a;b c.txt", "@/xdg-open|@/a;b c.txt"},
         {"recorder a;touch @/pwned $(id) \"two words\"", "@/recorder|a;touch|@/pwned|$(id)|two words"}}) {
-        QVERIFY(ProcessLauncher().launch(text.replace('@', t)));
+        QVERIFY(launcher.launch(text.replace('@', t)));
         QTRY_VERIFY_WITH_TIMEOUT(record.exists(), 15000);
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(QString(record.readAll()).trimmed().replace('\n', '|'), expected.replace('@', t));
@@ -226,7 +240,15 @@ void TstScheduler::launch()
     }
     QTest::ignoreMessage(QtWarningMsg,
                          "horalux: cannot start \"no-such-program -v\": no-such-program: not found on PATH");
-    QVERIFY(!ProcessLauncher().launch("no-such-program -v"));
+    QVERIFY(!launcher.launch("no-such-program -v"));
+    QTest::ignoreMessage(QtWarningMsg, qPrintable("horalux: cannot start \"" + t
+                         + "/bad\": bad: its interpreter was not found (No such file or directory)"));
+    QVERIFY(!launcher.launch(t + "/bad"));
+    const auto zombie = [] {
+        siginfo_t ended{};
+        return waitid(P_ALL, 0, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0;
+    };
+    QTRY_VERIFY((ticker.tick(), !zombie()));
 }
 
 QTEST_GUILESS_MAIN(TstScheduler)
