@@ -17,6 +17,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 constexpr QByteArrayView kSection = "settings";
@@ -62,6 +66,13 @@ Loaded load(const QString &path)
         if (info.isSymLink()) {
             result.status = Loaded::Unusable;
             result.reason = QStringLiteral("it is a link to a file that does not exist");
+#ifdef Q_OS_UNIX
+            // A link that leads nowhere may also be a loop, or pass through a folder that
+            // cannot be searched: the system says which.
+            struct stat st;
+            if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno != ENOENT)
+                result.reason = qt_error_string(errno);
+#endif
         }
         return result;
     }
@@ -237,13 +248,18 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
     QLockFile lock(lockPath);
     QDeadlineTimer deadline(lockTimeout_);
     int pause = 1;
+    errno = 0;
     while (!lock.tryLock(0)) {
         if (lock.error() != QLockFile::LockFailedError) {
+            // QLockFile sorts the system's reason into two kinds ("permission": a read-only file
+            // system too); the reason itself is still in errno. Its one failure without one is a
+            // lock written short: a full disk.
+            const int code = errno;
+            QString reason = qt_error_string(code ? code : ENOSPC);
+            if (!code && lock.error() == QLockFile::PermissionError)
+                reason = qt_error_string(EACCES);
             return failure(filePath(), QStringLiteral("cannot create the lock file %1: %2")
-                                           .arg(QDir::toNativeSeparators(lockPath),
-                                                lock.error() == QLockFile::PermissionError
-                                                    ? QStringLiteral("Permission denied")
-                                                    : QStringLiteral("unknown error")));
+                                           .arg(QDir::toNativeSeparators(lockPath), reason));
         }
         // A lock file that says nothing (its writer was killed between creating and filling
         // it) is left over once it is a second old; QLockFile alone would wait 30 seconds.
@@ -282,11 +298,16 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
     if (old.status == Loaded::Ok && updated == old.bytes)
         return {true, {}};
 
+    // QSaveFile::commit() would put a short file in place of the old one when the disk filled up
+    // while its buffer was written: every byte must be on disk before the replace.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, file.errorString());
-    if (file.write(updated) != updated.size()) {
-        const QString reason = file.errorString();
+    errno = 0;
+    if (file.write(updated) != updated.size() || !file.flush()) {
+        // Qt gives no reason when part of the bytes was written; the system still has it.
+        const int code = errno;
+        const QString reason = code ? qt_error_string(code) : file.errorString();
         file.cancelWriting();
         return failure(path, reason);
     }

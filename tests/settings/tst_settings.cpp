@@ -9,18 +9,21 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-// The folder holds file (a directory when its name ends in '/'; "held": the lock, held by another
-// copy) with the bytes before (null: no file); the store's folder is sub. key reads as reads;
-// writing value leaves after in the settings file, or fails with "cannot write FILE: reason",
+// The folder holds file (a directory when its name ends in '/', a link to itself when in '@';
+// "held": the lock, held by another copy) with the bytes before (null: no file); the store's
+// folder is sub. key reads as reads; writing value, with files limited to limit bytes (as on a
+// full disk), leaves after in the settings file, or fails with "cannot write FILE: reason",
 // where DIR stands for the folder and PID for this process.
 struct Case {
     const char *name;
     QString key, reads, value;
     QByteArray before, after;
     QString reason = {}, file = "data.hxdata", sub = ".";
+    rlim_t limit = RLIM_INFINITY;
 };
 Q_DECLARE_METATYPE(Case)
 
@@ -97,6 +100,11 @@ void TstSettings::rules_data()
          "the file is larger than 1 MiB and is left as it is"},
         {"line break in value", "s1", "<no value>", "07\r", "", {}, "the value of s1 holds a line break or a NUL character"},
         {"a directory as the file", "s1", "<no value>", "07", {}, {}, "it is a directory", "Data.HXDATA/"},
+        {"a link in a loop", "s1", "<no value>", "07", {}, {}, "Too many levels of symbolic links", "data.hxdata@"},
+        {"the disk full while writing", "s1", "1", QString(3000, 'x'), S + "s1=1\n" + QByteArray(3000, ';'), {},
+         "File too large", "data.hxdata", ".", 4096},
+        {"no room for the lock", "s1", "<no value>", "07", {}, {},
+         "cannot create the lock file DIR/data.hxdata.lock: File too large", "data.hxdata", ".", 0},
         {"the folder is a file", "s1", "<no value>", "07", "", {}, "DIR/plain is not a directory", "plain", "plain"},
         {"a directory as the lock", "s1", "<no value>", "07", {}, {},
          "cannot use the lock file DIR/data.hxdata.lock: it is a directory", "data.hxdata.lock/"},
@@ -112,6 +120,7 @@ void TstSettings::rules()
     QLockFile other(dir.filePath("data.hxdata.lock"));
     QVERIFY(c.file == "held"       ? other.tryLock(0) // the lock, held by another copy
             : c.file.endsWith('/') ? QDir(dir.path()).mkdir(c.file)
+            : c.file.endsWith('@') ? QFile::link(c.file.chopped(1), dir.filePath(c.file.chopped(1)))
                                    : c.before.isNull() || put(dir.filePath(c.file), c.before));
     // A second name of the file keeps the old bytes: the file is replaced whole, never rewritten
     // in place.
@@ -122,7 +131,13 @@ void TstSettings::rules()
     SettingsStore store(QDir::cleanPath(dir.filePath(c.sub)));
     QCOMPARE(store.readKey(c.key), c.reads);
     const auto start = std::chrono::steady_clock::now();
+    ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails (EFBIG) instead of ending the test
+    rlimit limit{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit full = {std::min(c.limit, limit.rlim_max), limit.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
     const WriteResult result = store.writeKey(c.key, c.value);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
     const qint64 ms = (std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(1);
     // A held lock is given up after about 2 s; any other failure is at once.
     const bool timely = c.file == "held" ? ms >= 1900 && ms < 3500 : c.reason.isEmpty() || ms < 1000;
