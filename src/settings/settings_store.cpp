@@ -140,11 +140,12 @@ WriteResult failure(const QString &path, const QString &reason)
 SettingsStore::SettingsStore(const QString &directory) : directory_(directory) {}
 
 QString SettingsStore::chooseDirectory(const QString &appDir, bool holdsFile, bool writable,
-                                       const QString &installBinDir, const QString &configDir)
+                                       bool installedLayout, const QString &installBinDir,
+                                       const QString &configDir)
 {
     const QString dir = QDir::cleanPath(appDir);
-    const bool installed = dir == QDir::cleanPath(installBinDir) || dir == QLatin1String("/usr")
-        || dir.startsWith(QLatin1String("/usr/"));
+    const bool installed = installedLayout || dir == QDir::cleanPath(installBinDir)
+        || dir == QLatin1String("/usr") || dir.startsWith(QLatin1String("/usr/"));
     if (appDir.isEmpty() || installed)
         return configDir;
     return holdsFile || writable ? appDir : configDir;
@@ -154,18 +155,17 @@ QString SettingsStore::defaultDirectory()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QFileInfo info(appDir);
+    // `cmake --install --prefix X` may put the program anywhere: its layout tells an installed
+    // copy, whatever prefix it was configured with.
+    const bool installedLayout = info.fileName() == QLatin1String("bin")
+        && QFileInfo::exists(appDir + QLatin1String("/../share/applications/horalux.desktop"));
     // The program's own path has its links resolved; so must the folder it is installed to.
     const QString configured = QStringLiteral(HORALUX_INSTALL_BINDIR);
     const QString resolved = QFileInfo(configured).canonicalFilePath();
     return chooseDirectory(appDir, !findSettingsFile(appDir).isEmpty(),
-                           info.isDir() && info.isWritable(),
+                           info.isDir() && info.isWritable(), installedLayout,
                            resolved.isEmpty() ? configured : resolved,
                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-}
-
-QString SettingsStore::directory() const
-{
-    return directory_;
 }
 
 QString SettingsStore::existingFile() const
@@ -246,7 +246,7 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
                                                              : QStringLiteral("it is not a regular file")));
     }
     QLockFile lock(lockPath);
-    QDeadlineTimer deadline(lockTimeout_);
+    QDeadlineTimer deadline(kLockTimeout);
     int pause = 1;
     errno = 0;
     while (!lock.tryLock(0)) {

@@ -88,6 +88,7 @@ void TstSettings::rules_data()
         {"first section", "s1", "<no value>", "3", S + "x=1\n[Settings]\ns1=2\n", S + "x=1\ns1=3\n[Settings]\ns1=2\n"},
         {"keys outside; no final newline", "s1", "<no value>", "7", "s1=1\n[o]\ns1=2", "s1=1\n[o]\ns1=2\n" + S + "s1=7\n"},
         {"junk between keys", "s2", "<no value>", "2", S + ";s2=5\ns2\n[x\nf=1\n\n[o]\n", S + ";s2=5\ns2\n[x\nf=1\ns2=2\n\n[o]\n"},
+        {"no final newline after a key", "s2", "<no value>", "2", S + "s1=1", S + "s1=1\ns2=2"},
         {"no final newline after the header", "s1", "<no value>", "07", "[settings]", "[settings]\ns1=07"},
         {"byte-order mark, CRLF", "s1", "1", "07", "\xEF\xBB\xBF[settings]\r\ns1=1\r\n", "\xEF\xBB\xBF[settings]\r\ns1=07\r\n"},
         {"only a byte-order mark", "s1", "<no value>", "07", "\xEF\xBB\xBF", "\xEF\xBB\xBF" + S + "s1=07\n"},
@@ -152,18 +153,19 @@ void TstSettings::rules()
     QCOMPARE(snapshot(dir.path()), disk); // the file as expected; no lock, temporary or second file left
 }
 
-// An installed copy (the configured install folder, or anywhere under /usr) keeps its settings per
-// user, even run by root, who may write anywhere. Any other keeps them beside the program when its
-// folder holds the file or can be written.
+// An installed copy (the configured install folder, an installed layout under any prefix, or
+// anywhere under /usr) keeps its settings per user, even run by root, who may write anywhere. Any
+// other keeps them beside the program when its folder holds the file or can be written.
 void TstSettings::directoryChoice()
 {
-    // Each row: the program's folder, whether it holds the file, whether it can be written, and
-    // whether the settings stay beside the program.
-    for (auto [app, holdsFile, writable, beside] : {std::tuple{"/home/me/horalux", false, true, true},
-             {"/media/stick/horalux", true, false, true}, {"/opt/horalux", false, false, false},
-             {"/srv/prefix/bin/", true, true, false}, {"/usr/bin", true, true, false},
-             {"/usr", false, true, false}, {"/usrlocal/bin", false, true, true}})
-        QCOMPARE(SettingsStore::chooseDirectory(app, holdsFile, writable, "/srv/prefix/bin", "/cfg"),
+    // Each row: the program's folder, whether it holds the file, whether it can be written,
+    // whether it lies in an installed layout, and whether the settings stay beside the program.
+    for (auto [app, holdsFile, writable, layout, beside] : {std::tuple{"/home/me/horalux", false, true, false, true},
+             {"/media/stick/horalux", true, false, false, true}, {"/opt/horalux", false, false, false, false},
+             {"/srv/prefix/bin/", true, true, false, false}, {"/usr/bin", true, true, false, false},
+             {"/usr", false, true, false, false}, {"/usrlocal/bin", false, true, false, true},
+             {"/home/me/elsewhere/bin", true, true, true, false}})
+        QCOMPARE(SettingsStore::chooseDirectory(app, holdsFile, writable, layout, "/srv/prefix/bin", "/cfg"),
                  beside ? app : "/cfg");
 }
 
