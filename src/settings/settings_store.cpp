@@ -12,6 +12,9 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -19,6 +22,9 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
+#ifdef Q_OS_WIN
+#include <shlobj.h>
 #endif
 
 namespace {
@@ -115,19 +121,35 @@ bool holdsLineBreakOrNul(QByteArrayView bytes)
     return bytes.contains('\n') || bytes.contains('\r') || bytes.contains('\0');
 }
 
-// The bytes to store for value. A value that reading would change (blanks at its ends, or one
-// quote character at each end) goes between double quotes, which reading removes again.
-QByteArray storedValue(const QString &value)
+// How the file's text is encoded: UTF-8, but on Windows, where the profile functions read and
+// write the file, in the system's ANSI code page unless it starts with a UTF-8 byte-order mark.
+QStringConverter::Encoding encodingOf(QByteArrayView bytes)
 {
-    QByteArray bytes = value.toUtf8();
-    if (bytes.isEmpty())
-        return bytes;
+#ifdef Q_OS_WIN
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QStringConverter::System;
+#else
+    Q_UNUSED(bytes);
+#endif
+    return QStringConverter::Utf8;
+}
+
+// bytes (a value, encoded) with key set to it in text, the way the file is laid out here. A
+// value that reading would change (blanks at its ends, or one quote character at each end) goes
+// between double quotes, which reading removes again. Windows programs read the file too: there
+// it is laid out exactly as the profile functions lay it out.
+QByteArray withStoredValue(const QByteArray &text, QByteArrayView key, QByteArray bytes)
+{
+#ifdef Q_OS_WIN
+    return ini::withProfileValue(text, kSection, key, bytes);
+#else
     const bool blanksAtEnds = ini::trimmed(bytes).size() != bytes.size();
     const bool quoted = bytes.size() >= 2 && (bytes.front() == '"' || bytes.front() == '\'')
         && bytes.back() == bytes.front();
     if (blanksAtEnds || quoted)
-        return '"' + bytes + '"';
-    return bytes;
+        bytes = '"' + bytes + '"';
+    return ini::withValue(text, kSection, key, bytes);
+#endif
 }
 
 WriteResult failure(const QString &path, const QString &reason)
@@ -155,6 +177,19 @@ QString SettingsStore::defaultDirectory()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QFileInfo info(appDir);
+#ifdef Q_OS_WIN
+    // Beside horalux.exe (a copy unzipped anywhere) when that folder holds the file or can be
+    // written; else (a copy under Program Files) in %APPDATA%\Horalux. Whether a folder can be
+    // written only a try tells: Windows keeps its rights apart from the file's attributes.
+    QTemporaryFile probe(QDir(appDir).filePath(QStringLiteral("horalux-XXXXXX.tmp")));
+    PWSTR roaming = nullptr;
+    QString configDir;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming)))
+        configDir = QDir(QDir::fromNativeSeparators(QString::fromWCharArray(roaming))).filePath(QStringLiteral("Horalux"));
+    CoTaskMemFree(roaming);
+    const bool holdsFile = !findSettingsFile(appDir).isEmpty();
+    return chooseDirectory(appDir, holdsFile, holdsFile || probe.open(), false, {}, configDir);
+#else
     // `cmake --install --prefix X` may put the program anywhere: its layout tells an installed
     // copy, whatever prefix it was configured with.
     const bool installedLayout = info.fileName() == QLatin1String("bin")
@@ -166,6 +201,7 @@ QString SettingsStore::defaultDirectory()
                            info.isDir() && info.isWritable(), installedLayout,
                            resolved.isEmpty() ? configured : resolved,
                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+#endif
 }
 
 QString SettingsStore::existingFile() const
@@ -182,11 +218,12 @@ QString SettingsStore::filePath() const
 QString SettingsStore::readKey(const QString &key)
 {
     QString value = QString::fromLatin1(kDefaultValue);
-    const QByteArray keyBytes = key.toUtf8();
     const Loaded file = load(existingFile());
+    const QStringConverter::Encoding encoding = encodingOf(file.bytes);
+    const QByteArray keyBytes = QStringEncoder(encoding)(key);
     if (file.status == Loaded::Ok && !holdsLineBreakOrNul(keyBytes)) {
         if (std::optional<QByteArray> found = ini::value(file.bytes, kSection, keyBytes))
-            value = QString::fromUtf8(*found);
+            value = QStringDecoder(encoding)(*found);
     }
 
     // The buffer holds 255 characters and the terminator; a character made of two UTF-16 units
@@ -207,17 +244,15 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
 
 WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &keys)
 {
-    QList<std::pair<QByteArray, QByteArray>> lines;
     for (const auto &[key, value] : keys) {
         const QByteArray keyBytes = ini::trimmed(key.toUtf8()).toByteArray();
-        const QByteArray valueBytes = storedValue(value);
+        const QByteArray valueBytes = value.toUtf8();
         if (keyBytes.isEmpty() || holdsLineBreakOrNul(keyBytes) || keyBytes.contains('=')
             || keyBytes.startsWith('[')) {
             return failure(filePath(), QStringLiteral("\"%1\" cannot be a key name").arg(key));
         }
         if (holdsLineBreakOrNul(valueBytes))
             return failure(filePath(), QStringLiteral("the value of %1 holds a line break or a NUL character").arg(key));
-        lines.append({keyBytes, valueBytes});
     }
 
     const QFileInfo directoryInfo(directory_);
@@ -291,8 +326,9 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
         return failure(path, QStringLiteral("Permission denied"));
 
     QByteArray updated = old.bytes;
-    for (const auto &[key, value] : lines)
-        updated = ini::withValue(updated, kSection, key, value);
+    QStringEncoder encode(encodingOf(old.bytes), QStringConverter::Flag::Stateless);
+    for (const auto &[key, value] : keys)
+        updated = withStoredValue(updated, ini::trimmed(QByteArray(encode(key))), encode(value));
     if (updated.size() > kMaxFileSize)
         return failure(path, QStringLiteral("the file would grow beyond 1 MiB"));
     if (old.status == Loaded::Ok && updated == old.bytes)
