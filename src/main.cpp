@@ -1,17 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/dbus_notifier.h"
-#include "desktop/dbus_session_logout.h"
+#include "app/program.h"
 #include "scheduler/clock.h"
 #include "scheduler/process_launcher.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/dialogs.h"
-#include "window/form1.h"
-#include "window/program_icon.h"
-#include "window/program_style.h"
 
 #include <QApplication>
-#include <QSystemTrayIcon>
 
 #include <cstdio>
 
@@ -26,26 +21,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("horalux"));
-    QApplication::setStyle(new ProgramStyle);
-    QApplication::setWindowIcon(programIcon());
+    setUpApplication();
 
     SettingsStore settings(SettingsStore::defaultDirectory());
     SystemClock clock;
     ProcessLauncher launcher;
     MessageBoxDialogs dialogs;
-
-#ifdef Q_OS_WIN
-    Form1 form(settings, clock, launcher, dialogs); // "logoff.exe" signs out gently already
-#else
-    DBusNotifier notifier;
-    DBusSessionLogout logout(launcher);
-    Form1 form(settings, clock, launcher, dialogs, &notifier, &logout);
-    // Without a notification service: the tray icon's balloon while the icon is shown.
-    notifier.setFallback([tray = form.cSysTray1](const Notice &notice) {
-        tray->intray() ? tray->icon()->showMessage(notice.summary, notice.body) : printNotice(notice);
-    });
-#endif
+    Program program(settings, clock, launcher, dialogs);
+    Form1 &form = program.window;
     form.startUp();
     if (!form.cSysTray1->intray() && !form.isVisible())
         form.show();

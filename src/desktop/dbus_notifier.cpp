@@ -7,6 +7,7 @@
 #include <QDBusReply>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -41,18 +42,20 @@ void DBusNotifier::notify(const Notice &notice)
                     SLOT(onClosed(uint)));
         listening_ = true;
     }
+    const quint64 serial = ++serial_;
     callAsync(bus, notificationsCall(QStringLiteral("GetCapabilities")), this,
-              [this, notice](const QDBusPendingCall &answer) {
+              [this, notice, serial](const QDBusPendingCall &answer) {
                   const QDBusReply<QStringList> capabilities(answer.reply());
+                  // Perhaps a while after it was made: the time left as it is now.
                   if (!capabilities.isValid()) {
-                      fallback_(notice);
+                      fallback_(notice.current());
                       return;
                   }
-                  send(notice, capabilities.value().contains(QStringLiteral("actions")));
+                  send(notice.current(), capabilities.value().contains(QStringLiteral("actions")), serial);
               });
 }
 
-void DBusNotifier::send(const Notice &notice, bool withCancel)
+void DBusNotifier::send(const Notice &notice, bool withCancel, quint64 serial)
 {
     QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
     const QStringList actions = withCancel ? QStringList{kCancelKey, QStringLiteral("Cancel")}
@@ -64,7 +67,7 @@ void DBusNotifier::send(const Notice &notice, bool withCancel)
          << notice.body << actions << hints << expireMs;
     ++sending_;
     callAsync(dbusConnection(busAddress_), call, this,
-              [this, notice, withCancel](const QDBusPendingCall &answer) {
+              [this, notice, withCancel, serial](const QDBusPendingCall &answer) {
                   --sending_;
                   const QDBusReply<uint> id(answer.reply());
                   if (!id.isValid())
@@ -73,6 +76,8 @@ void DBusNotifier::send(const Notice &notice, bool withCancel)
                       cancelRequested(notice.kind);
                   else if (withCancel)
                       cancellable_.insert(id.value(), notice.kind);
+                  if (id.isValid())
+                      shown(notice.kind, id.value(), serial);
                   if (sending_ == 0)
                       invokedEarly_.clear();
               });
@@ -91,4 +96,32 @@ void DBusNotifier::onActionInvoked(uint id, const QString &action)
 void DBusNotifier::onClosed(uint id)
 {
     cancellable_.remove(id);
+    for (uint &onScreen : shown_) {
+        if (onScreen == id)
+            onScreen = 0;
+    }
+}
+
+void DBusNotifier::withdraw(Notice::Kind kind)
+{
+    withdrawnUpTo_[int(kind)] = serial_; // also those whose id is yet to come
+    close(std::exchange(shown_[int(kind)], 0));
+}
+
+void DBusNotifier::shown(Notice::Kind kind, uint id, quint64 serial)
+{
+    if (serial <= withdrawnUpTo_[int(kind)])
+        close(id); // withdrawn before the server told its id
+    else
+        shown_[int(kind)] = id;
+}
+
+void DBusNotifier::close(uint id)
+{
+    if (id == 0)
+        return;
+    cancellable_.remove(id);
+    QDBusMessage call = notificationsCall(QStringLiteral("CloseNotification"));
+    call << id;
+    callAsync(dbusConnection(busAddress_), call, this, [](const QDBusPendingCall &) {});
 }

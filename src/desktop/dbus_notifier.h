@@ -16,7 +16,7 @@ void printNotice(const Notice &notice);
 // Shows each notice through the desktop's notification service (org.freedesktop.Notifications on
 // the session bus). Where the server offers actions, the notice carries a "Cancel" action, and
 // choosing it asks the cancel handler to disarm that kind of schedule. Where no such service
-// answers, the fallback shows the notice instead. notify() returns at once: every call is
+// answers, the fallback shows the notice instead, with the time left when it is shown. notify() returns at once: every call is
 // asynchronous.
 class DBusNotifier : public QObject, public Notifier {
     Q_OBJECT
@@ -27,6 +27,8 @@ public:
     explicit DBusNotifier(const QString &busAddress = {}, QObject *parent = nullptr);
 
     void notify(const Notice &notice) override;
+    // Closes the notice of that kind (CloseNotification), even one whose id is yet to come.
+    void withdraw(Notice::Kind kind) override;
     // Shows a notice that no notification service took. By default printNotice.
     void setFallback(Fallback fallback) { fallback_ = std::move(fallback); }
 
@@ -35,7 +37,10 @@ private slots:
     void onClosed(uint id);
 
 private:
-    void send(const Notice &notice, bool withCancel);
+    void send(const Notice &notice, bool withCancel, quint64 serial);
+    // The server showed the notice numbered serial as id.
+    void shown(Notice::Kind kind, uint id, quint64 serial);
+    void close(uint id);
 
     QString busAddress_;
     Fallback fallback_ = printNotice;
@@ -45,4 +50,9 @@ private:
     // while notices are being sent, clicks on unknown notices are kept until the answers are in.
     int sending_ = 0;
     QSet<uint> invokedEarly_;
+    // Notices are numbered as made. Per kind: the id of the one on screen (0: none), and the
+    // last number withdrawn.
+    quint64 serial_ = 0;
+    uint shown_[3] = {};
+    quint64 withdrawnUpTo_[3] = {};
 };

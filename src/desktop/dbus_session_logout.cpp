@@ -45,19 +45,22 @@ DBusSessionLogout::DBusSessionLogout(Launcher &launcher, const QString &busAddre
 {
 }
 
-void DBusSessionLogout::requestLogout()
+void DBusSessionLogout::requestLogout(StillWanted stillWanted)
 {
-    askFrom(0);
+    askFrom(0, std::move(stillWanted));
 }
 
-void DBusSessionLogout::askFrom(int manager)
+void DBusSessionLogout::askFrom(int manager, StillWanted stillWanted)
 {
     if (manager >= logoutCalls().size()) {
-        launcher_.launch(logoffCommand());
+        // Perhaps seconds after the request: the caller decides whether it is still wanted.
+        if (stillWanted())
+            launcher_.launch(logoffCommand());
         return;
     }
-    callAsync(dbusConnection(busAddress_), logoutCalls().at(manager), this, [this, manager](const QDBusPendingCall &answer) {
-        if (answer.isError())
-            askFrom(manager + 1);
-    });
+    callAsync(dbusConnection(busAddress_), logoutCalls().at(manager), this,
+              [this, manager, stillWanted = std::move(stillWanted)](const QDBusPendingCall &answer) {
+                  if (answer.isError())
+                      askFrom(manager + 1, stillWanted);
+              });
 }

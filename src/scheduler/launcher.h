@@ -10,4 +10,7 @@ public:
     virtual ~Launcher() = default;
     // Returns whether a process was started. Never waits for it and never reads its exit status.
     virtual bool launch(const QString &commandLine) = 0;
+    // Collects the processes started that have ended, so that none is left a zombie. Never
+    // waits; the tick calls it once a second.
+    virtual void reapEnded() {}
 };

@@ -105,31 +105,34 @@ ProcessLauncher::Plan ProcessLauncher::plan(const QString &commandLine)
 bool ProcessLauncher::launch(const QString &commandLine)
 {
     const Plan p = plan(commandLine);
-    if (!p.error.isEmpty()) {
+    const QString error = p.error.isEmpty() ? start(p) : p.error;
+    if (!error.isEmpty()) {
         qWarning().noquote() << QStringLiteral("horalux: cannot start \"%1\": %2")
-                                        .arg(commandLine, p.error);
+                                        .arg(commandLine, error);
         return false;
     }
+    return true;
+}
 
+#ifdef Q_OS_WIN
+QString ProcessLauncher::start(const Plan &p)
+{
     QProcess process;
     process.setProgram(p.program);
     process.setArguments(p.arguments);
     process.setStandardInputFile(QProcess::nullDevice());
-#ifdef Q_OS_WIN
     // Start minimized, as the system's own tools expect to be started.
     process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *args) {
         args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
         args->startupInfo->wShowWindow = SW_SHOWMINIMIZED;
     });
-#endif
-    qint64 pid = 0;
-    if (!process.startDetached(&pid)) {
-        QString reason = process.errorString();
-        if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
-            reason = QStringLiteral("the system refused to start it");
-        qWarning().noquote() << QStringLiteral("horalux: cannot start \"%1\": %2")
-                                        .arg(commandLine, reason);
-        return false;
-    }
-    return true;
+    if (process.startDetached())
+        return {};
+    const QString reason = process.errorString();
+    return reason.isEmpty() || reason == QLatin1String("Unknown error")
+            ? QStringLiteral("the system refused to start it")
+            : reason;
 }
+
+void ProcessLauncher::reapEnded() {}
+#endif

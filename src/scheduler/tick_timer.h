@@ -17,8 +17,11 @@ class TickTimer : public QObject {
 public:
     TickTimer(const Clock &clock, std::function<void()> onTick, QObject *parent = nullptr);
 
-    // How long after the start of a second the tick is aimed.
-    static constexpr int kMarginMs = 2;
+    // How long after the start of a second the tick is aimed. None is needed: a precise timer
+    // never fires before its time, and the clock's milliseconds are cut, not rounded, so the
+    // shot lands at or just after the second; one that the clock, slewed meanwhile, still
+    // shows in the old second only costs a re-aimed shot about a millisecond later.
+    static constexpr int kMarginMs = 0;
 
     // Milliseconds from a time of day to kMarginMs after the start of its next second.
     static int delayToNextSecond(int msecInSecond);

@@ -1,26 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The commands behind the window's buttons and the program check box.
+#include "window/commands.h"
 
+#include "scheduler/tick_thread.h"
 #include "settings/settings_store.h"
-#include "window/check_value.h"
-#include "window/dialogs.h"
-#include "window/form1.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 
 namespace {
-
-QString trigger(const QComboBox *hour, const QComboBox *minute)
-{
-    return hour->currentText() + QLatin1Char(':') + minute->currentText() + QStringLiteral(":00");
-}
-
-bool bothChosen(const QComboBox *hour, const QComboBox *minute)
-{
-    return hour->currentIndex() >= 0 && minute->currentIndex() >= 0;
-}
 
 QString notSaved(const QString &error)
 {
@@ -28,9 +12,33 @@ QString notSaved(const QString &error)
                           "saved:\n%1").arg(error);
 }
 
+// The success text, or why nothing was saved.
+QString outcome(const QString &success, const QString &failure, const QString &error)
+{
+    return error.isEmpty() ? success : failure;
+}
+
 } // namespace
 
-QString Form1::writeKeys(std::initializer_list<std::pair<const char *, QString>> keys)
+const QString Commands::kShutdownSet = QStringLiteral("Shutdown Time Set up!");
+const QString Commands::kLogoffSet = QStringLiteral("Login Time Set up!");
+const QString Commands::kProgramSet = QStringLiteral("execute program Time Set up!");
+const QString Commands::kBlockQuestion = QStringLiteral(
+    "This option, when activated will block the access of the PC during the time you have "
+    "specified!\nDo you really want to set the time of it?");
+const QString Commands::kBlockSet = QStringLiteral("Block Access to PC Time Set up!");
+const QString Commands::kSettingsSaved = QStringLiteral("Your settings has been saved!");
+const QString Commands::kChooseHourAndMinute =
+    QStringLiteral("Please choose both the hour and the minute first.");
+const QString Commands::kChooseBlockHoursAndMinutes = QStringLiteral(
+    "Please choose both the hour and the minute of the start and of the end first.");
+
+Commands::Commands(TickThread &ticker, SettingsStore &settings)
+    : ticker_(ticker), settings_(settings)
+{
+}
+
+QString Commands::writeKeys(std::initializer_list<std::pair<const char *, QString>> keys)
 {
     QList<std::pair<QString, QString>> pairs;
     for (const auto &[key, value] : keys)
@@ -41,80 +49,49 @@ QString Form1::writeKeys(std::initializer_list<std::pair<const char *, QString>>
     return result.error.isEmpty() ? QStringLiteral("unknown error") : result.error;
 }
 
-void Form1::confirm(const QString &success, const QString &failure, const QString &error)
+QString Commands::setTime(const ChosenTime &at, void (Scheduler::*set)(const QString &),
+                          const char *hourKey, const char *minuteKey, const QString &success)
 {
-    CommonDialog1.information(this, error.isEmpty() ? success : failure);
+    if (!at.complete())
+        return kChooseHourAndMinute;
+    ticker_.with([&](Scheduler &s) { (s.*set)(at.trigger()); });
+    const QString error = writeKeys({{hourKey, at.hour}, {minuteKey, at.minute}});
+    return outcome(success, notSaved(error), error);
 }
 
-void Form1::setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTime)(const QString &),
-                    const char *hourKey, const char *minuteKey, const QString &success)
+QString Commands::setShutdown(const ChosenTime &at)
 {
-    if (!bothChosen(hour, minute)) {
-        CommonDialog1.information(this, kChooseHourAndMinute);
-        return;
-    }
-    (scheduler_.*setTime)(trigger(hour, minute));
-    refreshTip();
-    const QString error =
-        writeKeys({{hourKey, hour->currentText()}, {minuteKey, minute->currentText()}});
-    confirm(success, notSaved(error), error);
+    return setTime(at, &Scheduler::setShutdownTime, "s1", "s2", kShutdownSet);
 }
 
-void Form1::Command2_Click()
+QString Commands::setLogoff(const ChosenTime &at)
 {
-    setHour(Combo1, Combo2, &Scheduler::setShutdownTime, "s1", "s2", kShutdownSet);
+    return setTime(at, &Scheduler::setLogoffTime, "l1", "l2", kLogoffSet);
 }
 
-void Form1::Command3_Click()
+QString Commands::setProgram(const ChosenTime &at)
 {
-    setHour(Combo3, Combo4, &Scheduler::setLogoffTime, "l1", "l2", kLogoffSet);
+    return setTime(at, &Scheduler::setProgramTime, "e1", "e2", kProgramSet);
 }
 
-void Form1::Command4_Click()
+QString Commands::setBlock(const ChosenTime &from, const ChosenTime &until, const Ask &ask)
 {
-    // Combo6 is the hour, Combo5 the minute.
-    setHour(Combo6, Combo5, &Scheduler::setProgramTime, "e1", "e2", kProgramSet);
+    if (!from.complete() || !until.complete())
+        return kChooseBlockHoursAndMinutes;
+    if (!ask(kBlockQuestion))
+        return {};
+    ticker_.with([&](Scheduler &s) { s.setBlockWindow(from.trigger(), until.trigger()); });
+    const QString error = writeKeys(
+        {{"i1", from.hour}, {"i2", from.minute}, {"f1", until.hour}, {"f2", until.minute}});
+    return outcome(kBlockSet, notSaved(error), error);
 }
 
-void Form1::Command5_Click()
-{
-    // The start is Combo7:Combo8, the end Combo10:Combo9. An empty end would block the
-    // computer until midnight, so all four must be chosen before anything is asked.
-    if (!bothChosen(Combo7, Combo8) || !bothChosen(Combo10, Combo9)) {
-        CommonDialog1.information(this, kChooseBlockHoursAndMinutes);
-        return;
-    }
-    if (!CommonDialog1.question(this, kBlockQuestion))
-        return;
-    scheduler_.setBlockWindow(trigger(Combo7, Combo8), trigger(Combo10, Combo9));
-    refreshTip();
-    const QString error = writeKeys({{"i1", Combo7->currentText()},
-                                     {"i2", Combo8->currentText()},
-                                     {"f1", Combo10->currentText()},
-                                     {"f2", Combo9->currentText()}});
-    confirm(kBlockSet, notSaved(error), error);
-}
-
-void Form1::Command6_Click()
+QString Commands::save(int everyDay, int startInTray)
 {
     const QString error = writeKeys({
-        {"days", checkValue(Check5) == 1 ? QStringLiteral("1") : QStringLiteral("0")},
-        {"systray", checkValue(Check6) == 1 ? QStringLiteral("1") : QStringLiteral("0")},
+        {"days", everyDay == 1 ? QStringLiteral("1") : QStringLiteral("0")},
+        {"systray", startInTray == 1 ? QStringLiteral("1") : QStringLiteral("0")},
     });
-    confirm(kSettingsSaved, QStringLiteral("Your settings could not be saved:\n%1").arg(error),
-            error);
-}
-
-void Form1::Command1_Click()
-{
-    // On cancel the command line stays as it was.
-    if (const std::optional<QString> chosen = CommonDialog1.openProgram(this))
-        Text1->setText(*chosen);
-}
-
-void Form1::Check3_Click()
-{
-    const bool on = checkValue(Check3) == 1;
-    Text1->setEnabled(on);
-    Command1->setEnabled(on);
+    return outcome(kSettingsSaved, QStringLiteral("Your settings could not be saved:\n%1").arg(error),
+                   error);
 }

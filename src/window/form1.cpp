@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/form1.h"
 
-#include "scheduler/tick_timer.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/check_value.h"
+#include "window/contrast.h"
 #include "window/dialogs.h"
 #include "window/program_icon.h"
 
@@ -23,8 +23,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStringListModel>
-
-#include <cmath>
 
 namespace {
 
@@ -140,25 +138,15 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text,
 
 } // namespace
 
-const QString Form1::kShutdownSet = QStringLiteral("Shutdown Time Set up!");
-const QString Form1::kLogoffSet = QStringLiteral("Login Time Set up!");
-const QString Form1::kProgramSet = QStringLiteral("execute program Time Set up!");
-const QString Form1::kBlockQuestion = QStringLiteral(
-    "This option, when activated will block the access of the PC during the time you have "
-    "specified!\nDo you really want to set the time of it?");
-const QString Form1::kBlockSet = QStringLiteral("Block Access to PC Time Set up!");
-const QString Form1::kSettingsSaved = QStringLiteral("Your settings has been saved!");
 const QString Form1::kExitQuestion = QStringLiteral("Are you sure want to exit?");
-const QString Form1::kChooseHourAndMinute =
-    QStringLiteral("Please choose both the hour and the minute first.");
-const QString Form1::kChooseBlockHoursAndMinutes = QStringLiteral(
-    "Please choose both the hour and the minute of the start and of the end first.");
 
 Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
              Notifier *notifier, SessionLogout *logout, QWidget *parent)
-    : QMainWindow(parent), settings_(settings), CommonDialog1(dialogs),
-      scheduler_(clock, launcher, [this] { return armingInputs(); }, notifier, logout),
-      notifier_(notifier)
+    : QMainWindow(parent),
+      // The tick runs from creation to the end of the program on a thread of its own, shown or
+      // hidden, and while a message box, menu or dialog is open or the window's thread is busy.
+      Timer1(new TickThread(clock, launcher, notifier, logout, this)), settings_(settings),
+      CommonDialog1(dialogs), commands_(*Timer1, settings), notifier_(notifier)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horalux"));
@@ -168,19 +156,18 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    // Only closing this window or "Exit" ends the program: closing a message box while the
-    // window is hidden in the tray must not.
-    QApplication::setQuitOnLastWindowClosed(false);
-
     // The controls are made with the first font tried, and keep it when every caption fits.
     setFont(captionFont(11));
     buildControls();
     buildMenus();
     fitFont();
 
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
     cSysTray1 = new SysTray(icon, this);
     cSysTray1->setContextMenu(op2);
-    connect(cSysTray1, &SysTray::restoreRequest, this, &Form1::cSysTray1_RestoreRequest);
+    connect(tray, &QAction::triggered, cSysTray1, &SysTray::hideWindow);
+    connect(open, &QAction::triggered, cSysTray1, &SysTray::restoreWindow);
     watchArming();
 
     // The window cannot be resized: the client area is fixed and the menu bar sits above it.
@@ -188,16 +175,13 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     adjustSize();
     if (const QScreen *s = screen())
         move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-
-    // The timer runs from creation to the end of the program, shown or hidden, and while a
-    // message box, menu or dialog is open (their event loops deliver its ticks).
-    Timer1 = new TickTimer(clock, [this] { scheduler_.tick(); }, this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->start();
+    Timer1->startTicking();
 }
 
 Form1::~Form1()
 {
+    // No tick may reach the window or the seams while they go.
+    Timer1->stop();
     if (notifier_)
         notifier_->setCancelHandler({});
 }
@@ -363,9 +347,7 @@ void Form1::buildMenus()
     open = op2->addAction(QStringLiteral("Open program"));
     open->setObjectName(QStringLiteral("open"));
 
-    connect(tray, &QAction::triggered, this, &Form1::tray_Click);
     connect(leave, &QAction::triggered, this, &Form1::leave_Click);
-    connect(open, &QAction::triggered, this, &Form1::open_Click);
 }
 
 // Captions must stay whole at the fixed geometry. The caption font is tried at the size of the
@@ -423,25 +405,8 @@ void Form1::applyFont(const QFont &font)
 // still keeps a contrast of at least 3:1 with it, in light and dark palettes alike.
 void Form1::tintCredit()
 {
-    const auto luminance = [](const QColor &c) {
-        const auto channel = [](float v) {
-            return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
-        };
-        return 0.2126f * channel(c.redF()) + 0.7152f * channel(c.greenF()) + 0.0722f * channel(c.blueF());
-    };
     const QPalette window = palette();
-    const QColor text = window.color(QPalette::WindowText);
-    const QColor back = window.color(QPalette::Window);
-    const float lb = luminance(back);
-    QColor muted = text;
-    for (float share = 0.5f; share < 1.0f; share += 0.05f) {
-        muted = QColor::fromRgbF(text.redF() * share + back.redF() * (1 - share),
-                                 text.greenF() * share + back.greenF() * (1 - share),
-                                 text.blueF() * share + back.blueF() * (1 - share));
-        const float lm = luminance(muted);
-        if ((std::max(lm, lb) + 0.05f) / (std::min(lm, lb) + 0.05f) >= 3.05f)
-            break;
-    }
+    const QColor muted = mutedText(window.color(QPalette::WindowText), window.color(QPalette::Window));
     QPalette p = Label14->palette();
     p.setColor(QPalette::WindowText, muted);
     Label14->setPalette(p);
@@ -473,4 +438,71 @@ void Form1::closeEvent(QCloseEvent *event)
     // icon left as it is.
     QMainWindow::closeEvent(event);
     QCoreApplication::exit(0);
+}
+
+// The commands behind the buttons: the window reads its controls and shows the answer.
+
+namespace {
+ChosenTime chosen(const QComboBox *hour, const QComboBox *minute)
+{
+    return {hour->currentText(), minute->currentText()};
+}
+} // namespace
+
+void Form1::showOutcome(const QString &message)
+{
+    refreshTip();
+    if (!message.isEmpty())
+        CommonDialog1.information(this, message);
+}
+
+void Form1::Command2_Click()
+{
+    showOutcome(commands_.setShutdown(chosen(Combo1, Combo2)));
+}
+
+void Form1::Command3_Click()
+{
+    showOutcome(commands_.setLogoff(chosen(Combo3, Combo4)));
+}
+
+void Form1::Command4_Click()
+{
+    // Combo6 is the hour, Combo5 the minute.
+    showOutcome(commands_.setProgram(chosen(Combo6, Combo5)));
+}
+
+void Form1::Command5_Click()
+{
+    // The start is Combo7:Combo8, the end Combo10:Combo9.
+    showOutcome(commands_.setBlock(chosen(Combo7, Combo8), chosen(Combo10, Combo9),
+                                   [this](const QString &question) {
+                                       return CommonDialog1.question(this, question);
+                                   }));
+}
+
+void Form1::Command6_Click()
+{
+    showOutcome(commands_.save(checkValue(Check5), checkValue(Check6)));
+}
+
+void Form1::Command1_Click()
+{
+    // On cancel the command line stays as it was.
+    if (const std::optional<QString> chosen = CommonDialog1.openProgram(this))
+        Text1->setText(*chosen);
+}
+
+void Form1::Check3_Click()
+{
+    const bool on = checkValue(Check3) == 1;
+    Text1->setEnabled(on);
+    Command1->setEnabled(on);
+}
+
+void Form1::leave_Click()
+{
+    // Yes ends the program at once: nothing saved, the tray icon not cleared first.
+    if (CommonDialog1.question(this, kExitQuestion))
+        QCoreApplication::exit(0);
 }

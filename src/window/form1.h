@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "scheduler/scheduler.h"
+#include "scheduler/tick_thread.h"
+#include "window/commands.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -15,7 +16,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 
 class Clock;
 class Dialogs;
@@ -24,24 +24,15 @@ class Notifier;
 class SessionLogout;
 class SettingsStore;
 class SysTray;
-class TickTimer;
 
-// The program's one window: four framed schedules, the start-up options, the menus, the timer
-// that drives the scheduler and the notification-area icon. Controls are public members named
-// as their objectName, so the start-up, the tray handlers and the tests reach them by name.
+// The program's one window: four framed schedules, the start-up options, the menus, the thread
+// whose timer drives the scheduler and the notification-area icon. Controls are public members
+// named as their objectName, so the start-up and the tests reach them by name. The buttons' rules
+// live in Commands; the window reads its controls for them and shows what they answer.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    // Texts the commands show.
-    static const QString kShutdownSet;
-    static const QString kLogoffSet;
-    static const QString kProgramSet;
-    static const QString kBlockQuestion;
-    static const QString kBlockSet;
-    static const QString kSettingsSaved;
     static const QString kExitQuestion;
-    static const QString kChooseHourAndMinute;
-    static const QString kChooseBlockHoursAndMinutes;
 
     Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Dialogs &dialogs,
           Notifier *notifier = nullptr, SessionLogout *logout = nullptr,
@@ -52,17 +43,8 @@ public:
     // saved for every day, and puts the window in the tray when that was saved.
     void startUp();
 
-    // Put the window in the notification area: the icon is shown first, then the window is
-    // hidden. Where the desktop has no notification area the window is minimized instead, and
-    // goes into the tray when one appears within two minutes.
-    void HideToTray();
-    // Bring the window back: the window is shown first, then the icon taken away.
-    void RestoreFromTray();
-
-    // What the tick reads from the controls, afresh each time.
+    // What the controls arm, as handed to the tick whenever one of them changes.
     ArmingInputs armingInputs() const;
-    Scheduler &scheduler() { return scheduler_; }
-    const Scheduler &scheduler() const { return scheduler_; }
 
     // Controls, by name.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
@@ -74,7 +56,7 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
         *Label10, *Label11, *Label12, *Label13, *Label14 = nullptr;
     QLineEdit *Text1, *txtf2;
-    TickTimer *Timer1;
+    TickThread *Timer1;
     SysTray *cSysTray1;
     QMenu *op, *op2;
     QAction *tray, *sep, *leave, *open;
@@ -103,35 +85,19 @@ private:
     void Command5_Click(); // block "Set Hour"
     void Command6_Click(); // Save
     void Check3_Click();
-    // Menu items and the tray icon.
-    void tray_Click();
-    void open_Click();
-    void leave_Click();
-    void cSysTray1_RestoreRequest();
-    // Once a second while the window waits minimized for a notification area.
-    void lookForTray();
+    void leave_Click(); // "Exit"
 
-    // The tray tip follows every arming input and trigger time; a notice's "Cancel" unticks
-    // its schedule's box as a click would.
+    // Every arming input goes to the tick when it changes, and the tray tip follows it and
+    // every trigger time; a notice's "Cancel" unticks its schedule's box as a click would, on
+    // the window's thread.
     void watchArming();
     void refreshTip();
 
-    // The steps the three "Set Hour" buttons share: with both boxes chosen, the time is set
-    // with setTime, the two texts are written under their keys and the outcome is shown;
-    // otherwise the user is asked to choose both and nothing changes.
-    void setHour(QComboBox *hour, QComboBox *minute, void (Scheduler::*setTime)(const QString &),
-                 const char *hourKey, const char *minuteKey, const QString &success);
-    // Writes the keys together, under one lock: all or none. Why they were not written, or empty.
-    QString writeKeys(std::initializer_list<std::pair<const char *, QString>> keys);
-    // The confirmation for a "Set Hour" or "Save": the success text, or why nothing was saved.
-    void confirm(const QString &success, const QString &failure, const QString &error);
-
-    static constexpr int kTrayLooks = 120;
-    QTimer *trayWait_ = nullptr;
-    int trayLooksLeft_ = 0;
+    // After a command: the tray tip follows what it set, then its message is shown, if any.
+    void showOutcome(const QString &message);
 
     SettingsStore &settings_;
     Dialogs &CommonDialog1;
-    Scheduler scheduler_;
+    Commands commands_;
     Notifier *notifier_;
 };

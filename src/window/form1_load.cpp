@@ -54,7 +54,7 @@ void Form1::startUp()
     }
 
     if (StartInTray == 1) {
-        HideToTray();
+        cSysTray1->hideWindow();
         setCheckValue(Check6, 1);
     }
 }

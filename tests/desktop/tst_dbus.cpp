@@ -19,7 +19,8 @@
 // notification server with actions), notify-plain (without actions), notify-cancel ("Cancel" is
 // chosen 0.1 s after each notice, on another application's notice first), notify-early (the same,
 // reported before the answer to Notify), notify-body (its body is clicked instead), gnome, kde,
-// xfce (session managers); a final "!" refuses the call with an error.
+// xfce (session managers); a final "!" refuses the call with an error. A notification server also
+// takes CloseNotification.
 struct Service { const char *key, *name, *path, *interface, *method, *signature; };
 static const Service kServices[] = {
     {"notify", "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify", "susssasa{sv}i"},
@@ -40,12 +41,15 @@ public:
     {
         if (m.interface() == s_.interface && m.member() == "GetCapabilities")
             return bus.send(m.createReply(QStringList{"body", mode_ == "notify-plain" ? "body" : "actions"}));
-        if (m.interface() != s_.interface || m.member() != s_.method || m.signature() != s_.signature)
+        const bool close = m.member() == "CloseNotification" && m.signature() == "u" && s_.key == QLatin1String("notify");
+        if (m.interface() != s_.interface || ((m.member() != s_.method || m.signature() != s_.signature) && !close))
             return false;
         QStringList line{m.member()};
         for (const QVariant &a : m.arguments())
             line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.toString());
         std::printf("%s %s\n", s_.key, qPrintable(line.join('|')));
+        if (close)
+            return bus.send(m.createReply());
         if (mode_.endsWith('!'))
             return bus.send(m.createErrorReply(QDBusError::AccessDenied, "refused"));
         const uint id = ++count_;
@@ -80,25 +84,30 @@ private slots:
     void cleanup() { standIn_.terminate(); standIn_.waitForFinished(); events_.clear(); }
     void cleanupTestCase() { bus_.terminate(); bus_.waitForFinished(); }
 
-    // Each row sends one notice of a kind, or asks for the logout (kind -1), with these stand-ins
-    // on the bus, or with no bus at all.
+    // Each row sends one notice of a kind (made 30 s before its action, its body says 60), perhaps
+    // withdrawn at once or once its "Cancel" was chosen, or asks for the logout (still wanted when no manager takes
+    // it, or not), with these stand-ins on the bus, or with no bus at all.
     void request_data()
     {
         QTest::addColumn<QStringList>("services");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("seen"); // by the stand-ins, then by the program
-        const auto sent = [](const char *a) { return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon|%1||60000").arg(a); };
+        const auto sent = [](const char *a) { return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon (in 30 seconds)|%1||30000").arg(a); };
         const int shutdown = int(Notice::Kind::Shutdown), logoff = int(Notice::Kind::Logoff), block = int(Notice::Kind::Block);
+        const int withdrawn = 4, onceShown = 8, logout = -1, unwanted = -2;
         QTest::newRow("Cancel on a logoff notice") << QStringList{"notify-cancel"} << logoff << QStringList{sent("cancel,Cancel"), "cancel 1"};
         QTest::newRow("Cancel on a block notice, early") << QStringList{"notify-early"} << block << QStringList{sent("cancel,Cancel"), "cancel 2"};
         QTest::newRow("a click on the body: nothing") << QStringList{"notify-body"} << logoff << QStringList{sent("cancel,Cancel")};
         QTest::newRow("server without actions") << QStringList{"notify-plain"} << shutdown << QStringList{sent("")};
-        QTest::newRow("server refuses: fallback") << QStringList{"notify!"} << block << QStringList{sent("cancel,Cancel"), "fallback"};
-        QTest::newRow("no notification server: fallback") << QStringList{} << shutdown << QStringList{"fallback"};
-        QTest::newRow("no session bus: fallback") << QStringList{"no bus"} << logoff << QStringList{"fallback"};
-        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce"} << -1
+        QTest::newRow("server refuses: fallback") << QStringList{"notify!"} << block << QStringList{sent("cancel,Cancel"), "fallback Soon (in 30 seconds)"};
+        QTest::newRow("no notification server: fallback") << QStringList{} << shutdown << QStringList{"fallback Soon (in 30 seconds)"};
+        QTest::newRow("no session bus: fallback") << QStringList{"no bus"} << logoff << QStringList{"fallback Soon (in 30 seconds)"};
+        QTest::newRow("withdrawn before its id came") << QStringList{"notify"} << shutdown + withdrawn << QStringList{sent("cancel,Cancel"), "notify CloseNotification|1"};
+        QTest::newRow("withdrawn once shown") << QStringList{"notify-cancel"} << logoff + onceShown << QStringList{sent("cancel,Cancel"), "notify CloseNotification|1", "cancel 1"};
+        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce"} << logout
             << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true"};
-        QTest::newRow("logout: none answers, the command") << QStringList{"gnome!"} << -1 << QStringList{"gnome Logout|1", "loginctl terminate-session auto"};
+        QTest::newRow("logout: none answers, the command") << QStringList{"gnome!"} << logout << QStringList{"gnome Logout|1", "loginctl terminate-session auto"};
+        QTest::newRow("logout: none answers, no longer wanted") << QStringList{"gnome!"} << unwanted << QStringList{"gnome Logout|1"};
     }
     void request()
     {
@@ -111,8 +120,18 @@ private slots:
         DBusNotifier notifier(bus);
         DBusSessionLogout logout(*this, bus);
         notifier.setCancelHandler([&](Notice::Kind k) { events_ << QStringLiteral("cancel %1").arg(int(k)); });
-        notifier.setFallback([&](const Notice &) { events_ << "fallback"; });
-        kind < 0 ? logout.requestLogout() : notifier.notify({Notice::Kind(kind), "Off", "Soon", 60});
+        notifier.setFallback([&](const Notice &n) { events_ << "fallback " + n.body; });
+        if (kind < 0) {
+            logout.requestLogout([kind] { return kind == -1; });
+        } else {
+            notifier.notify({Notice::Kind(kind & 3), "Off", "Soon (in 60 seconds)", 60, QDeadlineTimer(30000)});
+            if (kind & 4)
+                notifier.withdraw(Notice::Kind(kind & 3));
+            if (kind & 8) {
+                QTRY_VERIFY(!events_.isEmpty()); // its "Cancel": the id has come
+                notifier.withdraw(Notice::Kind(kind & 3));
+            }
+        }
         for (int settled = 0; settled < 2; ++settled, QTest::qWait(500)) // then nothing more comes
             QTRY_COMPARE(QString::fromUtf8(standIn_.peek(1 << 20)).split('\n', Qt::SkipEmptyParts) + events_, seen);
     }

@@ -4,12 +4,14 @@
 // window, then scenarios (steps, and what the user sees afterwards), then the one run of the
 // real message boxes.
 
+#include "app/program.h"
 #include "scheduler/actions.h"
 #include "scheduler/clock.h"
 #include "scheduler/launcher.h"
 #include "settings/settings_store.h"
 #include "tray/systray.h"
 #include "window/check_value.h"
+#include "window/contrast.h"
 #include "window/dialogs.h"
 #include "window/form1.h"
 
@@ -25,29 +27,25 @@
 #include <QStyleFactory>
 #include <QSystemTrayIcon>
 
-// A colour channel, 0 to 1, made linear.
-static double linear(double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
+#include <thread>
 
-// The contrast of a widget's text with another's background, 1 to 21, as accessibility
-// guidelines reckon it.
+// The contrast of a widget's text with another's background.
 double contrast(const QWidget *text, const QWidget *back)
 {
-    const auto luminance = [](const QColor &c) {
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
-    };
-    const double a = luminance(text->palette().color(QPalette::WindowText));
-    const double b = luminance(back->palette().color(QPalette::Window));
-    return std::max(a, b) / std::min(a, b);
+    return contrastRatio(text->palette().color(QPalette::WindowText), back->palette().color(QPalette::Window));
 }
 
+// The clock and the launcher are called from the tick's thread.
 struct Harness : Clock, Launcher, Notifier, Dialogs {
-    QTime now() const override { return time; }
-    bool launch(const QString &line) override { launched << line; return true; }
-    void notify(const Notice &) override {}
+    QTime now() const override { return QTime::fromMSecsSinceStartOfDay(ms); }
+    bool launch(const QString &line) override { QMutexLocker l(&m); launched << line; return true; }
+    QStringList launchedSoFar() { QMutexLocker l(&m); return launched; }
+    void notify(const Notice &) override { seen << (QThread::currentThread() == form.thread() ? "notice" : "off-thread"); }
     void information(QWidget *, const QString &text) override { said << text; }
     bool question(QWidget *, const QString &text) override { asked << text; return yes; }
     std::optional<QString> openProgram(QWidget *) override { return std::exchange(chosen, std::nullopt); }
-    QTime time{12, 0, 0};
+    std::atomic<int> ms{12 * 3600 * 1000};
+    QMutex m;
     QStringList launched, said, asked, seen;
     bool yes = true, trayUp = true;
     std::optional<QString> chosen;
@@ -63,6 +61,8 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
     {
         form.cSysTray1->setAvailabilityCheck([this] { return trayUp; });
         QObject::connect(form.cSysTray1, &SysTray::intrayChanged, [this] { seen << place(); });
+        for (QCheckBox *c : {form.Check1, form.Check2, form.Check4})
+            QObject::connect(c, &QCheckBox::stateChanged, [this] { if (QThread::currentThread() != form.thread()) seen << "off-thread"; });
     }
 
     QString place() const
@@ -92,12 +92,13 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
                 setCheckValue(c, text.toInt());
             } else if (name == "icon") {
                 emit form.cSysTray1->icon()->activated(QSystemTrayIcon::ActivationReason(text.toInt()));
-            } else if (name == "cancel") { // a notice's "Cancel"
-                cancelRequested(Notice::Kind(text.toInt()));
+            } else if (name == "cancel") { // a notice's "Cancel", answered on another thread
+                std::thread([&] { cancelRequested(Notice::Kind(text.toInt())); }).join();
+                QCoreApplication::processEvents();
             } else if (name == "trayUp") { // whether there is a notification area
                 trayUp = text.toInt();
             } else if (name == "look") { // looks of the window waiting for a notification area
-                QTimer *looks = form.findChild<QTimer *>({}, Qt::FindDirectChildrenOnly);
+                QTimer *looks = form.cSysTray1->findChild<QTimer *>("trayWait");
                 for (int i = 0; i < text.toInt(); ++i)
                     QMetaObject::invokeMethod(looks, "timeout");
             } else if (step == "wait") {
@@ -112,9 +113,12 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
                 QVERIFY(QDir().mkpath(tmp.filePath("d")) && other.tryLock(0));
             } else if (name == "chosen") { // the file the next "Browse" chooses, once
                 chosen = text;
+            } else if (name == "at") { // the clock at that time, until the tick's thread has given a notice
+                ms = QTime::fromString(text).msecsSinceStartOfDay();
+                (void)QTest::qWaitFor([this] { return !seen.isEmpty(); }, 2500);
             } else if (name == "tick") { // at that time
-                time = QTime::fromString(text);
-                form.scheduler().tick();
+                ms = QTime::fromString(text).msecsSinceStartOfDay();
+                form.Timer1->tick();
             } else if (step == "box") {
                 box.show();
                 box.close();
@@ -140,14 +144,14 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
         for (QComboBox *c : {f.Combo1, f.Combo2, f.Combo3, f.Combo4, f.Combo6, f.Combo5, f.Combo7, f.Combo8,
                              f.Combo10, f.Combo9})
             boxes << c->currentText().leftJustified(2, '-');
-        const Scheduler &s = f.scheduler();
         QFile file(store.filePath());
         QString keys = file.open(QIODevice::ReadOnly) ? QString(file.readAll()) : QString();
-        const QStringList times = {s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(),
-                                   s.blockUntil()};
+        const QStringList times = f.Timer1->with([](const Scheduler &s) {
+            return QStringList{s.shutdownTime(), s.logoffTime(), s.programTime(), s.blockFrom(), s.blockUntil()};
+        });
         const QMap<QString, QString> seen = {
             {"asked", QString::number(asked.size())}, {"code", QString::number(code)},
-            {"said", said.join('|')}, {"seen", this->seen.join(' ')}, {"launched", launched.join('|')},
+            {"said", said.join('|')}, {"seen", this->seen.join(' ')}, {"launched", launchedSoFar().join('|')},
             {"checks", checks.join(' ')}, {"boxes", boxes.join(' ')},
             {"tip", f.cSysTray1->icon()->toolTip().replace('\n', '|')},
             {"program", (f.Text1->isEnabled() && f.Command1->isEnabled() ? "+" : "-") + f.Text1->text()},
@@ -160,6 +164,8 @@ class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { setUpApplication(); }
+
     // The controls reached with Tab, in order, as the window starts: "-" disabled, "!"
     // read-only, "+" checked, ":00-23" a box of the hours 00 to 23 with none chosen. Each has a
     // name of its own for a screen reader, and a description. The menus; every caption whole.
@@ -241,10 +247,10 @@ private slots:
         QTest::newRow("program box grey") << "Check3=2" << "program=-";
         QTest::newRow("Browse, cancelled") << "Check3=2 Check3 chosen=/opt/tools/backup Command1 Command1"
                                            << "program=+/opt/tools/backup; checks=0 0 1 0 1 0";
-        // The tick reads the controls: setting a time arms nothing; with everything armed a
-        // second later, only the block's logoff is due.
-        QTest::newRow("tick") << "Check3=1 chosen=/opt/tools/backup Command1 Combo1=22 Combo2=30 Command2 Combo3=22 Combo4=30 "
-                "Command3 Combo6=22 Combo5=30 Command4 Combo7=22 Combo8=0 Combo10=23 Combo9=0 Command5 Option2 tick=22:30:00 "
+        // The tick gets what the controls arm, the command line chosen last too: setting a time
+        // arms nothing; with everything armed a second later, only the block's logoff is due.
+        QTest::newRow("tick") << "Check3=1 Combo1=22 Combo2=30 Command2 Combo3=22 Combo4=30 Command3 Combo6=22 Combo5=30 "
+                "Command4 Combo7=22 Combo8=0 Combo10=23 Combo9=0 Command5 Option2 chosen=/opt/tools/backup Command1 tick=22:30:00 "
                 "Check1=1 Check2=1 Check4=1 tick=22:30:01" << "launched=/opt/tools/backup|" + logoffCommand();
         // The icon comes before the window goes, and goes after the window is back; a right
         // click (icon=1) only opens the icon's menu. With no notification area: minimized.
@@ -263,16 +269,17 @@ private slots:
         QTest::newRow("days 2, systray 2") << "s1=07 s2=45 l1=08 l2=46 e1=09 e2=47 i1=10 i2=48 f1=11 f2=49 days=2 systray=2 startUp where"
                                            << "boxes=-- -- -- -- -- -- -- -- -- --; checks=0 0 0 0 1 0; seen=hidden";
         // The tip: "Horalux", then a line per armed schedule, after every box, option and "Set
-        // Hour", the icon made before the arming (icon=0, a click of no kind) or after. A
-        // notice's "Cancel" unticks its own box (never ticks one: a second Cancel), and leaves
-        // the times and the file.
+        // Hour", the icon made before the arming (icon=0, a click of no kind) or after. The
+        // tick's own thread gives the notice, on the window's thread; its "Cancel", answered on
+        // another thread, unticks its own box there (never ticks one: a second Cancel), and
+        // leaves the times and the file.
         const QString block = "Check4=1 Combo7=23 Combo8=15 Combo10=6 Combo9=0 Command5";
         const QString b = "Block 23:15–06:00 (log off)"; // the block's line in the tip
         const QString all = "icon=0 Option2 " + block + " Check1=1 Check2=1 Combo1=22 Combo2=30 Command2 Combo3=23 Combo4=0 Command3";
         QTest::newRow("block Set Hour") << "Option2 " + block << "tip=Horalux|" + b;
         QTest::newRow("option chosen last") << block + " Option1" << "tip=Horalux|Block 23:15–06:00 (shut down)";
         QTest::newRow("Set Hour") << all.mid(7) << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00|" + b + "; checks=1 1 0 1 1 0";
-        QTest::newRow("Cancel shutdown, twice") << all + " cancel=0 cancel=0" << "tip=Horalux|Logoff at 23:00|" + b + "; checks=0 1 0 1 1 0";
+        QTest::newRow("Cancel shutdown, twice") << all + " at=22:29:30 cancel=0 cancel=0" << "tip=Horalux|Logoff at 23:00|" + b + "; checks=0 1 0 1 1 0; seen=notice";
         QTest::newRow("Cancel logoff") << all + " cancel=1" << "tip=Horalux|Shutdown at 22:30|" + b + "; checks=1 0 0 1 1 0";
         QTest::newRow("Cancel block") << all + " cancel=2" << "tip=Horalux|Shutdown at 22:30|Logoff at 23:00; checks=1 1 0 0 1 0; "
                 "schedule=22:30:00|23:00:00||23:15:00|06:00:00; keys=i1=23 i2=15 f1=06 f2=00 s1=22 s2=30 l1=23 l2=00";
@@ -315,8 +322,8 @@ private slots:
                 // The question stays open until the shutdown due meanwhile has been launched:
                 // the tick goes on while a modal box waits for its answer.
                 const bool question = box->text().startsWith("This option");
-                if (question && h.launched.isEmpty() && !patience.hasExpired()) {
-                    h.time = QTime(12, 1, 0);
+                if (question && h.launchedSoFar().isEmpty() && !patience.hasExpired()) {
+                    h.ms = QTime(12, 1, 0).msecsSinceStartOfDay();
                     return;
                 }
                 seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16)
@@ -325,10 +332,10 @@ private slots:
             }
         });
         poll.start(20);
-        h.form.scheduler().setShutdownTime("12:01:00");
+        h.form.Timer1->with([](Scheduler &s) { s.setShutdownTime("12:01:00"); });
         h.act("Check1=1 Combo7=1 Combo8=1 Combo10=1 Combo9=2 Command5");
         QCOMPARE(seen, (QStringList{"horalux 14000 4000", "horalux 400 400"}));
-        QCOMPARE(h.launched, QStringList{shutdownCommand()});
+        QCOMPARE(h.launchedSoFar(), QStringList{shutdownCommand()});
     }
 
     // The credit line is muted, yet keeps 3:1 against the background in a light palette and in
