@@ -19,15 +19,39 @@
 // notification server with actions), notify-plain (without actions), notify-cancel ("Cancel" is
 // chosen 0.1 s after each notice, on another application's notice first), notify-early (the same,
 // reported before the answer to Notify), notify-body (its body is clicked instead), gnome, kde,
-// xfce (session managers); a final "!" refuses the call with an error. A notification server also
-// takes CloseNotification.
+// xfce, lxqt (session managers); a final "!" refuses the call with an error. A notification
+// server also takes CloseNotification.
 struct Service { const char *key, *name, *path, *interface, *method, *signature; };
 static const Service kServices[] = {
     {"notify", "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify", "susssasa{sv}i"},
     {"gnome", "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "Logout", "u"},
     {"kde", "org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", "iii"},
     {"xfce", "org.xfce.SessionManager", "/org/xfce/SessionManager", "org.xfce.Session.Manager", "Logout", "bb"},
+    {"lxqt", "org.lxqt.session", "/LXQtSession", "org.lxqt.session", "logout", ""},
 };
+
+// A notice's hints, "key=value" by key: a byte as "byte N", the image as its D-Bus signature,
+// then "WxH/rowstride/alpha/bits/channels/" and its pixels in hex.
+static QString hints(const QVariant &map)
+{
+    QStringList seen;
+    const QVariantMap hints = qdbus_cast<QVariantMap>(map);
+    for (auto [key, value] : hints.asKeyValueRange()) {
+        QString text = value.typeId() == QMetaType::UChar ? "byte " + QString::number(value.toUInt()) : value.toString();
+        if (key == "image-data") {
+            int w, h, stride, bits, channels;
+            bool alpha;
+            QByteArray pixels;
+            const QDBusArgument image = value.value<QDBusArgument>();
+            text = image.currentSignature();
+            image.beginStructure();
+            image >> w >> h >> stride >> alpha >> bits >> channels >> pixels;
+            text += QString(" %1x%2/%3/%4/%5/%6/").arg(w).arg(h).arg(stride).arg(alpha).arg(bits).arg(channels) + pixels.toHex();
+        }
+        seen << key + '=' + text;
+    }
+    return seen.join(',');
+}
 
 class StandIn : public QDBusVirtualObject {
     const Service &s_;
@@ -46,7 +70,7 @@ public:
             return false;
         QStringList line{m.member()};
         for (const QVariant &a : m.arguments())
-            line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.toString());
+            line << (a.canConvert<QStringList>() ? a.toStringList().join(',') : a.canConvert<QDBusArgument>() ? hints(a) : a.toString());
         std::printf("%s %s\n", s_.key, qPrintable(line.join('|')));
         if (close)
             return bus.send(m.createReply());
@@ -92,7 +116,10 @@ private slots:
         QTest::addColumn<QStringList>("services");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("seen"); // by the stand-ins, then by the program
-        const auto sent = [](const char *a) { return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon (in 30 seconds)|%1||30000").arg(a); };
+        const auto sent = [](const char *a) {
+            return QStringLiteral("notify Notify|Horalux|0|horalux|Off|Soon (in 30 seconds)|%1|desktop-entry=horalux,"
+                                  "image-data=(iiibiiay) 2x1/8/1/8/4/ff00008000ff00ff,urgency=byte 2|30000").arg(a);
+        };
         const int shutdown = int(Notice::Kind::Shutdown), logoff = int(Notice::Kind::Logoff), block = int(Notice::Kind::Block);
         const int withdrawn = 4, onceShown = 8, logout = -1, unwanted = -2;
         QTest::newRow("Cancel on a logoff notice") << QStringList{"notify-cancel"} << logoff << QStringList{sent("cancel,Cancel"), "cancel 1"};
@@ -104,8 +131,8 @@ private slots:
         QTest::newRow("no session bus: fallback") << QStringList{"no bus"} << logoff << QStringList{"fallback Soon (in 30 seconds)"};
         QTest::newRow("withdrawn before its id came") << QStringList{"notify"} << shutdown + withdrawn << QStringList{sent("cancel,Cancel"), "notify CloseNotification|1"};
         QTest::newRow("withdrawn once shown") << QStringList{"notify-cancel"} << logoff + onceShown << QStringList{sent("cancel,Cancel"), "notify CloseNotification|1", "cancel 1"};
-        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce"} << logout
-            << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true"};
+        QTest::newRow("logout: the first manager that answers") << QStringList{"gnome!", "kde!", "xfce!", "lxqt"} << logout
+            << QStringList{"gnome Logout|1", "kde logout|0|0|0", "xfce Logout|false|true", "lxqt logout"};
         QTest::newRow("logout: none answers, the command") << QStringList{"gnome!"} << logout << QStringList{"gnome Logout|1", "loginctl terminate-session auto"};
         QTest::newRow("logout: none answers, no longer wanted") << QStringList{"gnome!"} << unwanted << QStringList{"gnome Logout|1"};
     }
@@ -121,6 +148,7 @@ private slots:
         DBusSessionLogout logout(*this, bus);
         notifier.setCancelHandler([&](Notice::Kind k) { events_ << QStringLiteral("cancel %1").arg(int(k)); });
         notifier.setFallback([&](const Notice &n) { events_ << "fallback " + n.body; });
+        notifier.setImage({2, 1, 8, QByteArray::fromHex("ff00008000ff00ff")});
         if (kind < 0) {
             logout.requestLogout([kind] { return kind == -1; });
         } else {

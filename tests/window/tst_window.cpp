@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QStyleFactory>
 #include <QSystemTrayIcon>
 
@@ -103,6 +104,14 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
                     QMetaObject::invokeMethod(looks, "timeout");
             } else if (step == "wait") {
                 (void)QTest::qWaitFor([this] { return form.cSysTray1->intray(); }, 2500);
+            } else if (step == "session") { // the session manager asks to save, each way, after a hint of its own
+                auto *manager = qApp->findChild<QSessionManager *>();
+                QVERIFY(manager);
+                for (auto request : {&QGuiApplication::commitDataRequest, &QGuiApplication::saveStateRequest}) {
+                    manager->setRestartHint(QSessionManager::RestartIfRunning);
+                    emit (qApp->*request)(*manager);
+                    seen << QString::number(manager->restartHint());
+                }
             } else if (step == "where") {
                 seen << place();
             } else if (step == "startUp") {
@@ -289,6 +298,9 @@ private slots:
         QTest::newRow("Exit, No") << "show No exec=leave" << "code=42; asked=1; keys=";
         QTest::newRow("closing the window") << "show exec=close" << "code=0; asked=0; keys=";
         QTest::newRow("closing a box while in the tray") << "show tray exec=box" << "code=42";
+        // Started from autostart, it is never saved for restart (3: RestartNever); a save request
+        // leaves it running.
+        QTest::newRow("session saved") << "show exec=session" << "seen=3 3; code=42";
     }
 
     void scenario()
