@@ -49,12 +49,9 @@ convert "$work/tray.png" -fill '#5b6f84' -draw 'color 199,0 floodfill' "$root/do
 xdotool key Escape
 xs_stop "$app"
 
-# The notice: a private session bus, which starts the notification server on demand and lets it
-# find the program's icon; the program's clock starts at 22:28:48, so the shutdown armed for
+# The notice: a private session bus, which starts the notification server on demand (the notice
+# carries the program's icon itself); the program's clock starts at 22:28:48, so the shutdown armed for
 # 22:30 is announced at 22:29:00.
-mkdir -p "$work/share/icons/hicolor/48x48/apps"
-cp "$root/data/icons/horalux-48.png" "$work/share/icons/hicolor/48x48/apps/horalux.png"
-export XDG_DATA_DIRS=$work/share:/usr/local/share:/usr/share
 dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
 XS_PIDS+=($!)
 xs_wait 10 test -s "$work/bus"

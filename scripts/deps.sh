@@ -15,6 +15,7 @@ packages=(
 )
 [ "${1:-run}" = test ] && packages+=(
   xvfb xauth x11-utils xdotool trayer faketime imagemagick dbus-daemon
+  xfwm4  # a real window manager: how a minimized window comes back from the tray
   desktop-file-utils appstream lintian file dpkg-dev
 )
 [ "${1:-run}" = windows ] && packages=(

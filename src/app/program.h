@@ -16,8 +16,8 @@
 class SysTray;
 
 // The application-wide settings, made right after the application: its name, style and icon,
-// and that only closing the window or "Exit" ends the program (closing a message box while the
-// window is hidden in the tray must not).
+// that only closing the window or "Exit" ends the program (closing a message box while the
+// window is hidden in the tray must not), and that the session manager never restarts it.
 void setUpApplication();
 
 // Where a notice goes that no notification service took: the tray icon's balloon while the

@@ -3,6 +3,7 @@
 
 #include "desktop/dbus_call.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusReply>
 
@@ -60,7 +61,17 @@ void DBusNotifier::send(const Notice &notice, bool withCancel, quint64 serial)
     QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
     const QStringList actions = withCancel ? QStringList{kCancelKey, QStringLiteral("Cancel")}
                                            : QStringList{};
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("horalux")}};
+    // Urgency 2, critical: servers show it even under "Do not disturb".
+    QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("horalux")},
+                      {QStringLiteral("urgency"), QVariant::fromValue(uchar(2))}};
+    if (!image_.rgba.isEmpty()) {
+        // (iiibiiay): width, height, rowstride, has alpha, bits per sample, channels, pixels.
+        QDBusArgument image;
+        image.beginStructure();
+        image << image_.width << image_.height << image_.rowstride << true << 8 << 4 << image_.rgba;
+        image.endStructure();
+        hints.insert(QStringLiteral("image-data"), QVariant::fromValue(image));
+    }
     // The notice stays up until its action's second, when "Cancel" can no longer help.
     const int expireMs = notice.secondsLeft > 0 ? notice.secondsLeft * 1000 : -1;
     call << QStringLiteral("Horalux") << 0u << QStringLiteral("horalux") << notice.summary

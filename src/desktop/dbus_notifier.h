@@ -3,6 +3,7 @@
 
 #include "scheduler/notifier.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -13,11 +14,21 @@
 // Writes the notice as one line on standard error: "horalux: <body>".
 void printNotice(const Notice &notice);
 
+// A picture sent with each notice: RGBA, 8 bits a channel, rowstride bytes a row.
+struct NoticeImage {
+    int width = 0;
+    int height = 0;
+    int rowstride = 0;
+    QByteArray rgba;
+};
+
 // Shows each notice through the desktop's notification service (org.freedesktop.Notifications on
 // the session bus). Where the server offers actions, the notice carries a "Cancel" action, and
 // choosing it asks the cancel handler to disarm that kind of schedule. Where no such service
-// answers, the fallback shows the notice instead, with the time left when it is shown. notify() returns at once: every call is
-// asynchronous.
+// answers, the fallback shows the notice instead, with the time left when it is shown. notify()
+// returns at once: every call is asynchronous. Every notice is critical (a shutdown, a logoff or
+// a block), so that it shows even under "Do not disturb", and carries the program's icon as
+// pixels: a copy run from its build folder has no icon installed for the server to find by name.
 class DBusNotifier : public QObject, public Notifier {
     Q_OBJECT
 public:
@@ -31,6 +42,9 @@ public:
     void withdraw(Notice::Kind kind) override;
     // Shows a notice that no notification service took. By default printNotice.
     void setFallback(Fallback fallback) { fallback_ = std::move(fallback); }
+    // The icon shown with each notice (none by default). The pixels come from the caller, so
+    // that this library needs no Qt Gui.
+    void setImage(NoticeImage image) { image_ = std::move(image); }
 
 private slots:
     void onActionInvoked(uint id, const QString &action);
@@ -44,6 +58,7 @@ private:
 
     QString busAddress_;
     Fallback fallback_ = printNotice;
+    NoticeImage image_;
     bool listening_ = false;
     QHash<uint, Notice::Kind> cancellable_; // notices on screen with a "Cancel" action, by id
     // The answer to Notify may reach us after the server's report of a click on that very notice:

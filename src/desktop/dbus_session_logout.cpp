@@ -34,6 +34,8 @@ const QList<QDBusMessage> &logoutCalls()
         // Xfce: Logout(show_dialog, allow_save).
         logoutCall("org.xfce.SessionManager", "/org/xfce/SessionManager",
                    "org.xfce.Session.Manager", "Logout", {false, true}),
+        // LXQt: logout(), which asks nothing.
+        logoutCall("org.lxqt.session", "/LXQtSession", "org.lxqt.session", "logout", {}),
     };
     return calls;
 }

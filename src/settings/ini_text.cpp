@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/ini_text.h"
 
+#include <QList>
 #include <QString>
 #include <QStringDecoder>
 
@@ -215,6 +216,74 @@ QByteArray withValue(QByteArrayView text, QByteArrayView section, QByteArrayView
         out.append(eol);
     out.append('[').append(section).append(']').append(eol);
     out.append(keyLine).append(eol);
+    return out;
+}
+
+QByteArray withProfileValue(QByteArrayView text, QByteArrayView section, QByteArrayView key,
+                            QByteArrayView value)
+{
+    // The lines that stay, trimmed; for each, whether it is a header, and its name.
+    struct Entry {
+        QByteArrayView line, name;
+        bool header = false;
+        qsizetype eq = -1; // key lines: where '=' is in line
+    };
+    const qsizetype bom = bomSize(text);
+    QList<Entry> entries;
+    for (qsizetype pos = bom; pos < text.size();) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+        Entry e{trimmed(text.sliced(pos, end - pos)), {}};
+        pos = end + 1;
+        if (e.line.isEmpty())
+            continue;
+        const qsizetype close = e.line.indexOf(']');
+        e.header = e.line.startsWith('[') && close > 0;
+        e.eq = e.header ? -1 : e.line.indexOf('=');
+        e.name = trimmed(e.header ? e.line.sliced(1, close - 1) : e.eq < 0 ? e.line : e.line.first(e.eq));
+        entries.append(e);
+    }
+    while (!value.isEmpty() && isBlank(value.front()))
+        value = value.sliced(1);
+
+    qsizetype at = -1;  // the entry that takes the value, or after which the new key goes
+    bool found = false; // whether at is the key itself
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const Entry &e = entries[i];
+        if (e.header && at >= 0)
+            break;
+        if (e.header && sameName(e.name, section)) {
+            at = i;
+        } else if (at >= 0) {
+            at = i;
+            if ((found = sameName(e.name, key)))
+                break;
+        }
+    }
+    if (found && entries[at].eq >= 0 && trimmed(entries[at].line.sliced(entries[at].eq + 1)) == value)
+        return text.toByteArray();
+
+    const QByteArray keyLine = key.toByteArray() + '=' + value.toByteArray();
+    QByteArray out = text.first(bom).toByteArray();
+    const auto put = [&out](QByteArrayView line) { out.append(line).append("\r\n"); };
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const Entry &e = entries[i];
+        if (found && i == at)
+            put(e.name.toByteArray() + '=' + value.toByteArray());
+        else if (e.header)
+            put('[' + e.name.toByteArray() + ']');
+        else if (e.eq >= 0)
+            put(e.name.toByteArray() + '=' + trimmed(e.line.sliced(e.eq + 1)).toByteArray());
+        else
+            put(e.line);
+        if (!found && i == at)
+            put(keyLine);
+    }
+    if (at < 0) {
+        put('[' + section.toByteArray() + ']');
+        put(keyLine);
+    }
     return out;
 }
 

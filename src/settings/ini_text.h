@@ -34,6 +34,20 @@ std::optional<QByteArray> value(QByteArrayView text, QByteArrayView section, QBy
 QByteArray withValue(QByteArrayView text, QByteArrayView section, QByteArrayView key,
                      QByteArrayView value);
 
+// text with key in section set to value, laid out as the Windows profile functions
+// (WritePrivateProfileStringA) lay it out:
+// - when the first matching key of the first matching section already holds value (its blanks at
+//   the ends aside), the text is returned as it is;
+// - otherwise the whole text is written anew: every line with its blanks at the ends removed and
+//   a CRLF ending, empty lines left out, a header as "[name]", a key line as "key=value" (key and
+//   value trimmed), a line without '=' as it is; a UTF-8 byte-order mark stays;
+// - value loses its blanks at the start (not at the end);
+// - a line without '=' counts as a key without a value: it matches, and takes the value;
+// - a new key goes after the last line of its section, a missing section at the end.
+// Lines end at LF or at CR alone.
+QByteArray withProfileValue(QByteArrayView text, QByteArrayView section, QByteArrayView key,
+                            QByteArrayView value);
+
 // Whether two section or key names are the same, letter case and surrounding blanks aside.
 bool sameName(QByteArrayView a, QByteArrayView b);
 

@@ -12,10 +12,20 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
 #include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+#ifdef Q_OS_WIN
+#include <shlobj.h>
+#endif
 
 namespace {
 
@@ -62,6 +72,13 @@ Loaded load(const QString &path)
         if (info.isSymLink()) {
             result.status = Loaded::Unusable;
             result.reason = QStringLiteral("it is a link to a file that does not exist");
+#ifdef Q_OS_UNIX
+            // A link that leads nowhere may also be a loop, or pass through a folder that
+            // cannot be searched: the system says which.
+            struct stat st;
+            if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno != ENOENT)
+                result.reason = qt_error_string(errno);
+#endif
         }
         return result;
     }
@@ -104,19 +121,35 @@ bool holdsLineBreakOrNul(QByteArrayView bytes)
     return bytes.contains('\n') || bytes.contains('\r') || bytes.contains('\0');
 }
 
-// The bytes to store for value. A value that reading would change (blanks at its ends, or one
-// quote character at each end) goes between double quotes, which reading removes again.
-QByteArray storedValue(const QString &value)
+// How the file's text is encoded: UTF-8, but on Windows, where the profile functions read and
+// write the file, in the system's ANSI code page unless it starts with a UTF-8 byte-order mark.
+QStringConverter::Encoding encodingOf(QByteArrayView bytes)
 {
-    QByteArray bytes = value.toUtf8();
-    if (bytes.isEmpty())
-        return bytes;
+#ifdef Q_OS_WIN
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QStringConverter::System;
+#else
+    Q_UNUSED(bytes);
+#endif
+    return QStringConverter::Utf8;
+}
+
+// bytes (a value, encoded) with key set to it in text, the way the file is laid out here. A
+// value that reading would change (blanks at its ends, or one quote character at each end) goes
+// between double quotes, which reading removes again. Windows programs read the file too: there
+// it is laid out exactly as the profile functions lay it out.
+QByteArray withStoredValue(const QByteArray &text, QByteArrayView key, QByteArray bytes)
+{
+#ifdef Q_OS_WIN
+    return ini::withProfileValue(text, kSection, key, bytes);
+#else
     const bool blanksAtEnds = ini::trimmed(bytes).size() != bytes.size();
     const bool quoted = bytes.size() >= 2 && (bytes.front() == '"' || bytes.front() == '\'')
         && bytes.back() == bytes.front();
     if (blanksAtEnds || quoted)
-        return '"' + bytes + '"';
-    return bytes;
+        bytes = '"' + bytes + '"';
+    return ini::withValue(text, kSection, key, bytes);
+#endif
 }
 
 WriteResult failure(const QString &path, const QString &reason)
@@ -129,11 +162,12 @@ WriteResult failure(const QString &path, const QString &reason)
 SettingsStore::SettingsStore(const QString &directory) : directory_(directory) {}
 
 QString SettingsStore::chooseDirectory(const QString &appDir, bool holdsFile, bool writable,
-                                       const QString &installBinDir, const QString &configDir)
+                                       bool installedLayout, const QString &installBinDir,
+                                       const QString &configDir)
 {
     const QString dir = QDir::cleanPath(appDir);
-    const bool installed = dir == QDir::cleanPath(installBinDir) || dir == QLatin1String("/usr")
-        || dir.startsWith(QLatin1String("/usr/"));
+    const bool installed = installedLayout || dir == QDir::cleanPath(installBinDir)
+        || dir == QLatin1String("/usr") || dir.startsWith(QLatin1String("/usr/"));
     if (appDir.isEmpty() || installed)
         return configDir;
     return holdsFile || writable ? appDir : configDir;
@@ -143,18 +177,31 @@ QString SettingsStore::defaultDirectory()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QFileInfo info(appDir);
+#ifdef Q_OS_WIN
+    // Beside horalux.exe (a copy unzipped anywhere) when that folder holds the file or can be
+    // written; else (a copy under Program Files) in %APPDATA%\Horalux. Whether a folder can be
+    // written only a try tells: Windows keeps its rights apart from the file's attributes.
+    QTemporaryFile probe(QDir(appDir).filePath(QStringLiteral("horalux-XXXXXX.tmp")));
+    PWSTR roaming = nullptr;
+    QString configDir;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming)))
+        configDir = QDir(QDir::fromNativeSeparators(QString::fromWCharArray(roaming))).filePath(QStringLiteral("Horalux"));
+    CoTaskMemFree(roaming);
+    const bool holdsFile = !findSettingsFile(appDir).isEmpty();
+    return chooseDirectory(appDir, holdsFile, holdsFile || probe.open(), false, {}, configDir);
+#else
+    // `cmake --install --prefix X` may put the program anywhere: its layout tells an installed
+    // copy, whatever prefix it was configured with.
+    const bool installedLayout = info.fileName() == QLatin1String("bin")
+        && QFileInfo::exists(appDir + QLatin1String("/../share/applications/horalux.desktop"));
     // The program's own path has its links resolved; so must the folder it is installed to.
     const QString configured = QStringLiteral(HORALUX_INSTALL_BINDIR);
     const QString resolved = QFileInfo(configured).canonicalFilePath();
     return chooseDirectory(appDir, !findSettingsFile(appDir).isEmpty(),
-                           info.isDir() && info.isWritable(),
+                           info.isDir() && info.isWritable(), installedLayout,
                            resolved.isEmpty() ? configured : resolved,
                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-}
-
-QString SettingsStore::directory() const
-{
-    return directory_;
+#endif
 }
 
 QString SettingsStore::existingFile() const
@@ -171,11 +218,12 @@ QString SettingsStore::filePath() const
 QString SettingsStore::readKey(const QString &key)
 {
     QString value = QString::fromLatin1(kDefaultValue);
-    const QByteArray keyBytes = key.toUtf8();
     const Loaded file = load(existingFile());
+    const QStringConverter::Encoding encoding = encodingOf(file.bytes);
+    const QByteArray keyBytes = QStringEncoder(encoding)(key);
     if (file.status == Loaded::Ok && !holdsLineBreakOrNul(keyBytes)) {
         if (std::optional<QByteArray> found = ini::value(file.bytes, kSection, keyBytes))
-            value = QString::fromUtf8(*found);
+            value = QStringDecoder(encoding)(*found);
     }
 
     // The buffer holds 255 characters and the terminator; a character made of two UTF-16 units
@@ -196,17 +244,15 @@ WriteResult SettingsStore::writeKey(const QString &key, const QString &value)
 
 WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &keys)
 {
-    QList<std::pair<QByteArray, QByteArray>> lines;
     for (const auto &[key, value] : keys) {
         const QByteArray keyBytes = ini::trimmed(key.toUtf8()).toByteArray();
-        const QByteArray valueBytes = storedValue(value);
+        const QByteArray valueBytes = value.toUtf8();
         if (keyBytes.isEmpty() || holdsLineBreakOrNul(keyBytes) || keyBytes.contains('=')
             || keyBytes.startsWith('[')) {
             return failure(filePath(), QStringLiteral("\"%1\" cannot be a key name").arg(key));
         }
         if (holdsLineBreakOrNul(valueBytes))
             return failure(filePath(), QStringLiteral("the value of %1 holds a line break or a NUL character").arg(key));
-        lines.append({keyBytes, valueBytes});
     }
 
     const QFileInfo directoryInfo(directory_);
@@ -235,15 +281,20 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
                                                              : QStringLiteral("it is not a regular file")));
     }
     QLockFile lock(lockPath);
-    QDeadlineTimer deadline(lockTimeout_);
+    QDeadlineTimer deadline(kLockTimeout);
     int pause = 1;
+    errno = 0;
     while (!lock.tryLock(0)) {
         if (lock.error() != QLockFile::LockFailedError) {
+            // QLockFile sorts the system's reason into two kinds ("permission": a read-only file
+            // system too); the reason itself is still in errno. Its one failure without one is a
+            // lock written short: a full disk.
+            const int code = errno;
+            QString reason = qt_error_string(code ? code : ENOSPC);
+            if (!code && lock.error() == QLockFile::PermissionError)
+                reason = qt_error_string(EACCES);
             return failure(filePath(), QStringLiteral("cannot create the lock file %1: %2")
-                                           .arg(QDir::toNativeSeparators(lockPath),
-                                                lock.error() == QLockFile::PermissionError
-                                                    ? QStringLiteral("Permission denied")
-                                                    : QStringLiteral("unknown error")));
+                                           .arg(QDir::toNativeSeparators(lockPath), reason));
         }
         // A lock file that says nothing (its writer was killed between creating and filling
         // it) is left over once it is a second old; QLockFile alone would wait 30 seconds.
@@ -275,18 +326,24 @@ WriteResult SettingsStore::writeKeys(const QList<std::pair<QString, QString>> &k
         return failure(path, QStringLiteral("Permission denied"));
 
     QByteArray updated = old.bytes;
-    for (const auto &[key, value] : lines)
-        updated = ini::withValue(updated, kSection, key, value);
+    QStringEncoder encode(encodingOf(old.bytes), QStringConverter::Flag::Stateless);
+    for (const auto &[key, value] : keys)
+        updated = withStoredValue(updated, ini::trimmed(QByteArray(encode(key))), encode(value));
     if (updated.size() > kMaxFileSize)
         return failure(path, QStringLiteral("the file would grow beyond 1 MiB"));
     if (old.status == Loaded::Ok && updated == old.bytes)
         return {true, {}};
 
+    // QSaveFile::commit() would put a short file in place of the old one when the disk filled up
+    // while its buffer was written: every byte must be on disk before the replace.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, file.errorString());
-    if (file.write(updated) != updated.size()) {
-        const QString reason = file.errorString();
+    errno = 0;
+    if (file.write(updated) != updated.size() || !file.flush()) {
+        // Qt gives no reason when part of the bytes was written; the system still has it.
+        const int code = errno;
+        const QString reason = code ? qt_error_string(code) : file.errorString();
         file.cancelWriting();
         return failure(path, reason);
     }

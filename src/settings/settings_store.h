@@ -26,7 +26,6 @@ public:
     // Where the program keeps its settings: see chooseDirectory().
     static QString defaultDirectory();
 
-    QString directory() const;
     // The settings file in the directory, whatever the letter case of its name;
     // "data.hxdata" when there is none yet.
     QString filePath() const;
@@ -42,17 +41,16 @@ public:
     // them are written, or none.
     WriteResult writeKeys(const QList<std::pair<QString, QString>> &keys);
 
-    // How long a write, of one key or several, waits in all for another copy of the program to
-    // finish its own write.
-    void setLockTimeout(std::chrono::milliseconds timeout) { lockTimeout_ = timeout; }
-
     // The choice behind defaultDirectory(), from what is known of the program's folder appDir:
-    // whether it holds the settings file (any letter case) and whether it can be written.
-    // An installed copy (appDir is installBinDir, /usr or a folder under /usr) keeps its
-    // settings per user in configDir, root's included, and never writes beside itself. Any
+    // whether it holds the settings file (any letter case), whether it can be written, and
+    // whether it lies in an installed layout (<prefix>/bin beside
+    // <prefix>/share/applications/horalux.desktop, whatever the prefix).
+    // An installed copy (that layout, appDir is installBinDir, /usr or a folder under /usr) keeps
+    // its settings per user in configDir, root's included, and never writes beside itself. Any
     // other copy keeps them in appDir when it holds the file or can be written, else in configDir.
     static QString chooseDirectory(const QString &appDir, bool holdsFile, bool writable,
-                                   const QString &installBinDir, const QString &configDir);
+                                   bool installedLayout, const QString &installBinDir,
+                                   const QString &configDir);
 
     // Larger files are not loaded: reads give the default, writes fail.
     static constexpr qint64 kMaxFileSize = 1024 * 1024;
@@ -61,7 +59,9 @@ private:
     QString existingFile() const;
 
     QString directory_;
-    std::chrono::milliseconds lockTimeout_{2000};
+    // How long a write, of one key or several, waits in all for another copy of the program to
+    // finish its own write.
+    static constexpr std::chrono::milliseconds kLockTimeout{2000};
     QChar ReadBuffer[256] = {};
     int ReadLength = 0;
 };

@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 // The notification area of a Linux desktop is asked through D-Bus and X11; Windows' through Qt.
 #ifndef Q_OS_WIN
@@ -74,8 +75,16 @@ void SysTray::hideWindow()
     }
     if (trayWait_)
         trayWait_->stop();
+    const bool minimized = window_->isMinimized();
     setIntray(true);
     window_->hide();
+    if (minimized) {
+        // A window hidden while minimized keeps, on X11, its hint to be mapped minimized: shown
+        // again, the window manager would keep it an icon, unmapped. Made anew when next shown,
+        // it comes back as a new window does, normal and painted.
+        window_->windowHandle()->destroy();
+        window_->windowHandle()->setWindowStates(window_->windowState() & ~Qt::WindowMinimized);
+    }
 }
 
 void SysTray::lookForTray()

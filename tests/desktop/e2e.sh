@@ -19,16 +19,19 @@
 # brings the window back; clock to 10:14:57; "Exit" answered Yes after 10:15:01. The block logged
 # off from 10:14:01 to 10:14:59 at most once a second; the shutdown and the program each ran once,
 # within a second after 10:15:00.
-# Second run (as root from under /usr, when the test runs as root), as at login: started with
-# systray=1 before the panel, the window stays until trayer starts 3 s later, then within 5 s the
-# icon is there and the window gone; the icon's menu, "Open program", brings it back; with the
-# times erased from the file, each "Set Hour" writes them again from the boxes days=1 restored.
+# Second run (as root from under /usr, when the test runs as root), as at login, under Xfce's
+# window manager xfwm4: started with systray=1 before the panel, the window waits minimized until
+# trayer starts 3 s later, then within 5 s the icon is there and the window gone; a click on the
+# icon brings it back normal and painted (compared with a screenshot of the first run), and so
+# does the icon's menu, "Open program", after "Minimize to tray"; with the times erased from the
+# file, each "Set Hour" writes them again from the boxes days=1 restored. The notice carries the
+# program's icon and is critical.
 # Exit code 77 (skipped) only when Xvfb cannot start.
 set -uo pipefail
 export TZ=UTC
 build=$(readlink -f "$1") standin=$(readlink -f "$2") artifacts=$(mkdir -p "$3" && cd "$3" && pwd)
 here=$(cd "$(dirname "$0")" && pwd) faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 | head -1)
-for tool in trayer xdotool xwininfo xdpyinfo import lintian dbus-daemon setpriv faketime; do
+for tool in trayer xfwm4 xdotool xwininfo xdpyinfo import compare convert lintian dbus-daemon setpriv faketime; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }; done
 work=$(mktemp -d /tmp/horalux-e2e.XXXXXX) && chmod 755 "$work"
 source "$here/xsession.sh"
@@ -83,7 +86,8 @@ said=$(run "$work/root/usr/bin/horalux" 2>&1 >/dev/null); status=$?
 # --- driving: places are the layout's twips / 15, from the top-left corner of the client area ---
 locate_window() {
     xs_wait 20 xs_viewable Horalux || die "the Horalux window is not on screen"
-    win=$(xs_window_id Horalux) && eval "$(xdotool getwindowgeometry --shell "$win")"
+    win=$(xs_window_id Horalux) && eval "$(xwininfo -id "$win" | awk -F': *' '/Absolute upper-left X/ { print "X=" $2 } /Absolute upper-left Y/ { print "Y=" $2 }
+        /^ *Width/ { print "WIDTH=" $2 } /^ *Height/ { print "HEIGHT=" $2 }')"  # xdotool's place is wrong in a frame
     local bar=$(( HEIGHT - 221 ))   # the menu bar
     (( WIDTH == 627 && bar >= 10 && bar <= 40 )) || die "window is ${WIDTH}x$HEIGHT, not 627 wide with a 221-pixel client area"
     ox=$X oy=$(( Y + bar )) menu_x=$(( X + 25 )) menu_y=$(( Y + bar / 2 ))
@@ -122,6 +126,7 @@ sleep 0.3; xdotool type --delay 20 "$work/my programs/hx-program"
 n=0; until xs_wait 1 gone "$dialog"; do (( ++n <= 3 )) || die "the file dialog stayed open"; xdotool key Return; done; sleep 0.5  # a first Return may only close the completion list
 click 272 180 && answer Return                          # Save
 keys_ok; ok "$home/.config/horalux/data.hxdata holds the ten picked texts, days=1, systray=1: $(xargs <"$home/.config/horalux/data.hxdata")"
+import -window "$win" "$artifacts/e2e-window.png"         # the window as painted, to compare with later
 options_menu Down
 xs_wait 5 gone "$win" && xs_wait 5 in_tray; ok "\"Minimize to tray\": the window hidden, the icon in the tray"
 set_clock 10:13:57 && wait_fake 10:14:01
@@ -137,8 +142,8 @@ block=($(seconds loginctl))
 [ "${block[0]}/${block[-1]}" = "$(sod 10:14:01)/$(sod 10:14:59)" ] && [ -z "$(printf '%s\n' "${block[@]}" | uniq -d)" ]
 ok "block: logoffs from 10:14:01 ($(sod 10:14:01)) to 10:14:59 only, at most one a second (at: ${block[*]})"
 mapfile -t notices < <(grep -F '|Shutdown at 10:15|' "$work/notices.log")
-[[ ${#notices[@]} == 1 && $notices == *"at 10:15 (in 60 seconds).|cancel,Cancel|"* ]]
-ok "the notification server got the shutdown's notice once, 60 s ahead, with \"Cancel\""
+[[ ${#notices[@]} == 1 && $notices == *"at 10:15 (in 60 seconds).|cancel,Cancel|"*"image-data=(iiibiiay) 48x48/192/1/8/4/"*",urgency=byte 2|"* ]]
+ok "the notification server got the shutdown's notice once, 60 s ahead, with \"Cancel\", critical, with the icon's pixels"
 
 # ================= second run: at login, the boxes restored =================
 xs_stop "$tray_pid" && xs_wait 5 not xs_viewable panel || die "trayer did not stop"
@@ -149,12 +154,24 @@ if [ "$(id -u)" -eq 0 ] && [ -d /usr/games ] && unshare -m true 2>/dev/null; the
     home=$work/roothome program=/usr/games/horalux
     as_user=(unshare -m --propagation private sh -c 'mount --bind "$0" /usr/games && exec "$@"' "$work/root/usr/bin")
 fi
+xfwm4 --compositor=off >"$work/xfwm4.log" 2>&1 & XS_PIDS+=($!)   # Xfce's window manager from now on
+xs_wait 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || die "xfwm4 did not start"
 start "${program:-$work/root/usr/bin/horalux}" && sleep 3
-xs_viewable Horalux; ok "no notification area yet: the window stays on screen"
+iconic() { xprop -id "$(xwininfo -root -tree | grep -F '"Horalux": ("horalux"' | awk '{ print $1 }')" WM_STATE | grep -q Iconic; }
+iconic; ok "no notification area yet: the window waits minimized"
 xs_start_tray || die "trayer did not start again"
 xs_wait 5 in_tray && xs_wait 5 not xs_viewable Horalux; ok "the panel up 3 s later: within 5 s the icon in it, the window hidden"
+# Painted: it differs from the window seen in the first run far less than a blank window would.
+painted() {
+    import -window "$win" "$work/now.png" && convert "$work/now.png" -fill "$(convert "$work/now.png" -format '%[pixel:p{1,60}]' info:)" -colorize 100 "$work/blank.png"
+    local now blank; now=$(compare -metric AE "$work/now.png" "$artifacts/e2e-window.png" null: 2>&1) blank=$(compare -metric AE "$work/blank.png" "$artifacts/e2e-window.png" null: 2>&1)
+    echo "$now pixels differ (a blank window: $blank)"; (( ${now%.*} * 4 < ${blank%.*} ))
+}
+xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 1 && locate_window && sleep 0.5
+not iconic && painted; ok "from a late tray, a click on the icon brings the window back normal and painted"
+options_menu Down && xs_wait 5 in_tray && xs_wait 5 not xs_viewable Horalux || die "\"Minimize to tray\" failed"
 popup "xdotool key Down Return" xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 3
-locate_window && echo "ok: the icon's menu, \"Open program\", brings the window back"
+locate_window && not iconic && painted; ok "the icon's menu, \"Open program\", brings the window back normal and painted"
 printf '[settings]\ndays=1\nsystray=1\n' >"$home/.config/horalux/data.hxdata" && set_hours
 keys_ok; ok "after a restart with days=1 the boxes hold the picked texts: $(xargs <"$home/.config/horalux/data.hxdata")"
 

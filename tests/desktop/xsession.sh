@@ -33,12 +33,12 @@ xs_start_tray() {
     xs_wait 10 xs_viewable panel && sleep 0.3
 }
 
-# xs_window_ids NAME: the top-level windows on screen titled exactly NAME (letter case counts:
-# "horalux" message boxes are not the "Horalux" window). With no window manager every top-level
-# window is a child of the root window.
+# xs_window_ids NAME: the windows on screen titled exactly NAME (letter case counts: "horalux"
+# message boxes are not the "Horalux" window): children of the root window, or of a window
+# manager's frame (deeper down lie the icons in the tray).
 xs_window_ids() {
     local id
-    for id in $(xwininfo -root -children 2>/dev/null | grep -F " \"$1\": " | awk '{ print $1 }'); do
+    for id in $(xwininfo -root -tree 2>/dev/null | grep -E '^ {5}( {3})?0x' | grep -F " \"$1\": " | awk '{ print $1 }'); do
         xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id"
     done
     return 0
