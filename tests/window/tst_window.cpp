@@ -238,6 +238,7 @@ private slots:
                                         << "asked=2; schedule=|||13:00:00|14:05:00; keys=i1=13 i2=00 f1=14 f2=05";
         // The block's two options exclude each other.
         QTest::newRow("Shutdown, then Logoff") << "Option1 Option2" << "options=0 1";
+        QTest::newRow("Logoff, then Shutdown") << "Option2 Option1" << "options=1 0";
         // Only the value 1 enables the command line; a click on a grey box checks it; "Browse"
         // cancelled keeps the command line.
         QTest::newRow("program box grey") << "Check3=2" << "program=-";
