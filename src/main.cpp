@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     Program program(settings, clock, launcher, dialogs);
     Form1 &form = program.window;
     form.startUp();
-    if (!form.cSysTray1->intray() && !form.isVisible())
+    if (!form.cSysTray1->intray() && !form.cSysTray1->hidePending() && !form.isVisible())
         form.show();
     return app.exec();
 }

@@ -61,6 +61,13 @@ void SysTray::hideWindow()
     // With no notification area a hidden window could never be reached again: it is minimized
     // instead. At login the panel often comes up after the program, so the window goes on
     // looking, once a second for two minutes, and moves into the tray as soon as there is one.
+    // At start the desktop's first answer may still be on its way (it comes within kProbeMs):
+    // the window, not shown yet, waits for it rather than flash up minimized.
+    if (!available_ && !answered_ && !window_->isVisible()) {
+        hidePending_ = true;
+        return;
+    }
+    hidePending_ = false;
     if (!isAvailable()) {
         window_->showMinimized();
         trayLooksLeft_ = kTrayLooks;
@@ -98,6 +105,7 @@ void SysTray::lookForTray()
 
 void SysTray::restoreWindow()
 {
+    hidePending_ = false;
     if (trayWait_)
         trayWait_->stop();
     window_->show();
@@ -158,6 +166,7 @@ void SysTray::probe()
 #ifdef Q_OS_WIN
     // The taskbar's notification area is always there.
     known_ = QSystemTrayIcon::isSystemTrayAvailable();
+    answered_ = true;
 #else
     if (askingBus_ || askingX11_)
         return; // the answers to the last look are still coming
@@ -230,6 +239,9 @@ void SysTray::probeDone()
     if (askingBus_ || askingX11_)
         return;
     known_ = !watcherStuck_ && (busSays_ || x11Says_);
+    answered_ = true;
+    if (hidePending_)
+        hideWindow();
 }
 
 void SysTray::setAvailabilityCheck(AvailabilityCheck check)

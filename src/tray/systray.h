@@ -37,6 +37,8 @@ public:
 
     void setIntray(bool on);
     bool intray() const { return intray_; }
+    // Whether the window waits, hidden, for the desktop's first answer before going into the tray.
+    bool hidePending() const { return hidePending_; }
 
     void setContextMenu(QMenu *menu);
 
@@ -84,6 +86,8 @@ private:
     void pollX11();
     void probeDone();
     bool known_ = false;      // the last answer
+    bool answered_ = false;   // whether any answer has come
+    bool hidePending_ = false; // hideWindow() waits for the first answer
     QTimer *x11Poll_ = nullptr; // while an X11 answer is awaited
     bool askingBus_ = false, askingX11_ = false;
     bool busSays_ = false, watcherStuck_ = false, x11Says_ = false;
