@@ -3,10 +3,13 @@
 
 #include "settings/settings_store.h"
 #include "tray/systray.h"
+#include "window/caption_font.h"
 #include "window/check_value.h"
 #include "window/contrast.h"
 #include "window/dialogs.h"
+#include "window/frame.h"
 #include "window/program_icon.h"
+#include "window/screen_reader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,8 +20,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -40,56 +41,6 @@ QStringList twoDigitList(int count)
         items << QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
     return items;
 }
-
-// A frame drawn as a thin rounded line in the palette's mid colour, 6 pixels below its top,
-// with its caption on the line near the left corner. The controls keep their places measured
-// from the frame's corner. (A style sheet would draw the same, at the cost of Qt's style sheet
-// machinery for every control inside.)
-class Frame : public QGroupBox {
-public:
-    using QGroupBox::QGroupBox;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        const QRect caption(6, 0, int(QFontMetricsF(font()).horizontalAdvance(title())) + 8,
-                            fontMetrics().height());
-        p.setClipRegion(QRegion(rect()).subtracted(caption));
-        // A 1-pixel ring between two rounded rectangles, radius 2 outside and 1 inside.
-        const QRectF outer(0, 6, width(), height() - 6);
-        QPainterPath ring, inner;
-        ring.addRoundedRect(outer, 2, 2);
-        inner.addRoundedRect(outer.adjusted(1, 1, -1, -1), 1, 1);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.fillPath(ring.subtracted(inner), palette().color(QPalette::Mid));
-        p.setClipping(false);
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(caption.adjusted(2, 0, -2, 0), Qt::AlignCenter, title());
-    }
-};
-
-// The captions' font at a pixel size: the first of a few narrow sans-serif faces installed.
-QFont captionFont(int pixelSize)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
-                      QStringLiteral("FreeSans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-// Keeps QEvent::FontChange from the combo boxes it filters: on that event a combo box builds
-// its drop-down list at once, with every item laid out, where it would otherwise build it
-// when first opened, with the font it has then.
-struct QuietFontChange : QObject {
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        return event->type() == QEvent::FontChange;
-    }
-};
 
 template <typename W>
 W *place(QWidget *parent, const char *name, const QRect &geometry)
@@ -160,7 +111,10 @@ Form1::Form1(SettingsStore &settings, const Clock &clock, Launcher &launcher, Di
     setFont(captionFont(11));
     buildControls();
     buildMenus();
-    fitFont();
+    // Check5 is covered at its right end by the Save button.
+    fitCaptionFont(this, [this](const QFont &font) { applyFont(font); }, [this](const QWidget *w) {
+        return w == Check5 ? Command6->x() - Check5->x() : w->width();
+    });
 
     Timer1->setObjectName(QStringLiteral("Timer1"));
 
@@ -283,42 +237,7 @@ void Form1::buildControls()
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    // What a screen reader says: each control by what it sets. Frames would give all the boxes
-    // of a schedule one name, and four buttons share the caption "Set Hour".
-    const struct {
-        QWidget *control;
-        const char *name, *description;
-    } spoken[] = {
-        {Check1, "Shutdown activated", "Shut the computer down at the set time"},
-        {Combo1, "Shutdown hour", "The hour of the shutdown time"},
-        {Combo2, "Shutdown minute", "The minute of the shutdown time"},
-        {Command2, "Set the shutdown time", "Sets and saves the chosen shutdown hour and minute"},
-        {Check2, "Logoff activated", "Log off at the set time"},
-        {Combo3, "Logoff hour", "The hour of the logoff time"},
-        {Combo4, "Logoff minute", "The minute of the logoff time"},
-        {Command3, "Set the logoff time", "Sets and saves the chosen logoff hour and minute"},
-        {Check3, "Program activated", "Start the chosen program at the set time"},
-        {Text1, "Program to start", "The command line of the program started at the set time"},
-        {Combo6, "Program hour", "The hour at which the program starts"},
-        {Combo5, "Program minute", "The minute at which the program starts"},
-        {Command4, "Set the program time", "Sets and saves the chosen program hour and minute"},
-        {Combo7, "Block start hour", "The hour at which the block begins"},
-        {Combo8, "Block start minute", "The minute at which the block begins"},
-        {Combo10, "Block end hour", "The hour at which the block ends"},
-        {Combo9, "Block end minute", "The minute at which the block ends"},
-        {Check4, "Block activated", "Keep the computer unusable between the block's start and end"},
-        {Option1, "Block by shutting down", "During the block, shut the computer down"},
-        {Option2, "Block by logging off", "During the block, log off"},
-        {Command5, "Set the block time", "Sets and saves the chosen block start and end"},
-        {Command1, "Browse", "Choose the program to start"},
-        {Check6, "Start on system Tray", "Start hidden in the notification area"},
-        {Check5, "Set this settings for every day of the week", "Restore the chosen times at start"},
-        {Command6, "Save", "Saves the two start-up options"},
-    };
-    for (const auto &s : spoken) {
-        s.control->setAccessibleName(QLatin1String(s.name));
-        s.control->setAccessibleDescription(QLatin1String(s.description));
-    }
+    nameForScreenReaders(*this);
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -348,44 +267,6 @@ void Form1::buildMenus()
     open->setObjectName(QStringLiteral("open"));
 
     connect(leave, &QAction::triggered, this, &Form1::leave_Click);
-}
-
-// Captions must stay whole at the fixed geometry. The caption font is tried at the size of the
-// original layout's font (8 points at 96 dots per inch, 11 pixels), and made a pixel smaller
-// until every caption fits its control.
-void Form1::fitFont()
-{
-    QuietFontChange quiet;
-    for (QComboBox *c : findChildren<QComboBox *>())
-        c->installEventFilter(&quiet);
-    for (int px = 11; px >= 8; --px) {
-        const QFont font = captionFont(px);
-        applyFont(font);
-        bool fits = true;
-        for (QWidget *w : findChildren<QWidget *>()) {
-            QSize need;
-            if (auto *l = qobject_cast<QLabel *>(w))
-                need = l->wordWrap() ? QSize(l->width(), l->heightForWidth(l->width()))
-                                     : l->sizeHint();
-            else if (auto *b = qobject_cast<QPushButton *>(w))
-                need = QSize(b->fontMetrics().horizontalAdvance(b->text()) + 8,
-                             b->fontMetrics().height());
-            else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w))
-                need = QSize(w->sizeHint().width(), w->fontMetrics().height());
-            else if (auto *g = qobject_cast<QGroupBox *>(w))
-                need = QSize(g->fontMetrics().horizontalAdvance(g->title()) + 16, 0);
-            else
-                continue;
-            // Check5 is covered at its right end by the Save button.
-            const int width = w == Check5 ? Command6->x() - Check5->x() : w->width();
-            if (need.width() > width || need.height() > w->height()) {
-                fits = false;
-                break;
-            }
-        }
-        if (fits)
-            return;
-    }
 }
 
 // The controls take the window's font, and so do the menus (pop-up windows, which do not

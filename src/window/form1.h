@@ -73,7 +73,6 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    void fitFont();
     void applyFont(const QFont &font);
     void tintCredit();
 
