@@ -131,8 +131,9 @@ done)"
 
 # --- the mutations ---
 killed=0 survived=0 unapplied=0 broken=0
-current=""
-restore() { [ -z "$current" ] || cp "$root/$current" "$copy/$current"; current=""; }
+# The file goes back as it was copied, whatever the work tree holds by now.
+current="" original=""
+restore() { [ -z "$current" ] || printf '%s' "$original" >"$copy/$current"; current=""; }
 trap 'restore; exit 130' INT TERM
 for i in "${!numbers[@]}"; do
     num=${numbers[i]} file=${files[i]} find=${finds[i]} repl=${repls[i]} rule=${rules[i]}
@@ -147,7 +148,7 @@ for i in "${!numbers[@]}"; do
     if (( count != 1 )); then
         say "NOT APPLIED  $label (text found $count times)"; unapplied=$((unapplied + 1)); continue
     fi
-    current=$file
+    current=$file original=$text
     printf '%s' "${text/"$find"/"$repl"}" >"$copy/$file"
     if ! build_copy; then
         restore

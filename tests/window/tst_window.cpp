@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window and its tray icon, over a fresh settings folder, with one stand-in for the clock,
 // the launcher, the notices, the dialogs and the notification area: what a user meets in the
-// window, then scenarios (steps, and what the user sees afterwards), then the one run of the
-// real message boxes.
+// window, then scenarios (steps, and what the user sees afterwards). The real message boxes are
+// answered in the end-to-end test.
 
 #include "app/program.h"
 #include "scheduler/actions.h"
@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSessionManager>
@@ -53,8 +52,7 @@ struct Harness : Clock, Launcher, Notifier, Dialogs {
     Form1 form;
     TrayNotifier balloons;
 
-    // With real, the window uses those dialogs instead of the stand-in.
-    explicit Harness(Dialogs *real = nullptr) : form(store, *this, *this, real ? *real : *this, this)
+    Harness() : form(store, *this, *this, *this, this)
     {
         form.cSysTray1->setAvailabilityCheck([this] { return trayUp; });
         balloons.setTray(form.cSysTray1);
@@ -310,27 +308,6 @@ private slots:
             const bool met = e[at] == '=' ? seen == e : seen.contains(e.mid(at + 1));
             QVERIFY2(met, qPrintable(seen + " where " + e + " was expected"));
         }
-    }
-
-    // The real message boxes, answered from a timer with Return, as a user would: their
-    // caption, their buttons and the one Return gives: Yes (4000), and No (10000), for the block
-    // question; OK (400) alone for the message.
-    void realMessageBoxes()
-    {
-        MessageBoxDialogs real;
-        Harness h(&real);
-        QStringList seen;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                seen << QString("%1 %2 %3").arg(box->windowTitle()).arg(box->standardButtons(), 0, 16)
-                            .arg(box->standardButton(box->defaultButton()), 0, 16);
-                box->defaultButton()->click();
-            }
-        });
-        poll.start(20);
-        h.act("Combo7=1 Combo8=1 Combo10=1 Combo9=2 Command5");
-        QCOMPARE(seen, (QStringList{"horalux 14000 4000", "horalux 400 400"}));
     }
 
     // The credit line is muted, yet keeps 3:1 against the background: as the window starts, and

@@ -67,24 +67,18 @@ keys Tab space && answer && keys Tab space && answer && keys Tab space && answer
 seen=$(xargs <"$app/data.hxdata" 2>/dev/null)
 [ "$(sed -n 's/\r$//; /=/p' "$app/data.hxdata" 2>/dev/null | sort | xargs)" = "e1=10 e2=05 l1=10 l2=06 s1=10 s2=05" ]
 ok "data.hxdata beside horalux.exe holds the three times: $seen"
-grep -q $'\r\n' "$app/data.hxdata"; ok "data.hxdata has Windows line ends"
 keys alt Return Return
 xs_wait 10 eval '! xs_viewable Horalux'; ok "\"Minimize to tray\" hides the window"
 sleep 1 && xdotool mousemove --sync "$XS_TRAY_X" "$XS_TRAY_Y" click 1
 xs_wait 10 xs_viewable Horalux; ok "a click on the tray icon brings the window back"
 set_clock 10:04:57 && wait_fake 10:05:01 && set_clock 10:05:57 && wait_fake 10:06:01 && sleep 1
-# calls TEXT: the stand-ins' records (time, a tab, the command line) that hold TEXT. Each check's
-# message is read first: a substitution in ok's argument would set the status ok reads.
-calls() { cat "$app/calls.log" "$programs/calls.log" 2>/dev/null | tr -d '\r' | grep -F "$1"; }
-seen=$(calls shutdown)
-[ "$(grep -c -E $'^10:05:0[01]\\.[0-9]{3}\tshutdown -s -t 5 -f$' <<<"$seen")/$(wc -l <<<"$seen")" = 1/1 ]
-ok "shutdown.exe ran once, within two seconds from 10:05:00, with exactly -s -t 5 -f: $seen"
-seen=$(calls logoff)
-[ "$(grep -c -E $'^10:06:0[01]\\.[0-9]{3}\tlogoff.exe$' <<<"$seen")/$(wc -l <<<"$seen")" = 1/1 ]
-ok "logoff.exe ran once, within two seconds from 10:06:00: $seen"
-seen=$(calls 'hx program')
-[ "$(grep -c '^10:05:0[01]\.' <<<"$seen")/$(wc -l <<<"$seen")" = 1/1 ]
-ok "the program whose path has a space ran once, within two seconds from 10:05:00: $seen"
+# ran TEXT PATTERN WHAT: the stand-ins' records (time, a tab, the command line) that hold TEXT are
+# one, and it matches PATTERN.
+ran() { local seen; seen=$(cat "$app/calls.log" "$programs/calls.log" 2>/dev/null | tr -d '\r' | grep -F "$1")
+  [ "$(grep -c -E "$2" <<<"$seen")/$(wc -l <<<"$seen")" = 1/1 ]; ok "$3: $seen"; }
+ran shutdown $'^10:05:0[01]\\.[0-9]{3}\tshutdown -s -t 5 -f$' "shutdown.exe ran once, within two seconds from 10:05:00, with exactly -s -t 5 -f"
+ran logoff $'^10:06:0[01]\\.[0-9]{3}\tlogoff.exe$' "logoff.exe ran once, within two seconds from 10:06:00"
+ran 'hx program' '^10:05:0[01]\.' "the program whose path has a space ran once, within two seconds from 10:05:00"
 echo "$failures failed"
 if (( failures > 0 )); then # the records and the program's output, kept for a look
   keep=${TMPDIR:-/tmp}/horalux-wine-e2e-logs && rm -rf "$keep" && mkdir -p "$keep"

@@ -6,8 +6,6 @@
 # started, and prints Qt Test's report: Wine loses a Windows program's standard output when Qt
 # Test writes it, so the report goes through a file.
 set -uo pipefail
-exe=$1
-shift
 report=$(mktemp -d)
 trap 'rm -rf "$report"' EXIT
 # Wine hands the Linux environment on to Windows programs (it keeps HOME and PATH for itself).
@@ -15,7 +13,7 @@ trap 'rm -rf "$report"' EXIT
 env -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_SESSION_TYPE \
   -u XDG_CURRENT_DESKTOP -u DBUS_SESSION_BUS_ADDRESS -u WAYLAND_DISPLAY -u SHELL -u USER -u LOGNAME \
   -u LANG -u LC_ALL -u TERM -u PWD -u OLDPWD -u MAIL \
-  WINEDEBUG=-all wine "$exe" "$@" -o "Z:${report//\//\\}\\report.txt,txt"
+  WINEDEBUG=-all wine "$@" -o "Z:${report//\//\\}\\report.txt,txt"
 status=$?
-cat "$report/report.txt" 2>/dev/null || echo "no report from $exe (status $status)"
+cat "$report/report.txt" 2>/dev/null || echo "no report from $1 (status $status)"
 exit $status
