@@ -13,5 +13,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Qt for Windows lies outside the root path: CMAKE_PREFIX_PATH names it.
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+# Qt for Windows lies outside the root path: CMAKE_PREFIX_PATH names it. Building Qt itself
+# (scripts/build-qt6-mingw.sh) asks for ONLY in the environment, which its configure tests share.
+if(DEFINED ENV{HORALUX_FIND_PACKAGE_MODE})
+  set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE $ENV{HORALUX_FIND_PACKAGE_MODE})
+else()
+  set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+endif()

@@ -6,6 +6,7 @@
 # source lists, adds Debian 12's (deb-src) to fetch qt6-base's source. About 60-90 min on 2 cores.
 # Usage: build-qt6-mingw.sh [WORK]   (default /tmp/qt6-mingw)
 set -euo pipefail
+toolchain=$(cd "$(dirname "$0")/.." && pwd)/cmake/mingw-w64-x86_64.cmake
 work=${1:-/tmp/qt6-mingw}
 prefix=$work/qt6-mingw64
 mkdir -p "$work" && cd "$work"
@@ -29,20 +30,10 @@ src=$work/qtbase-everywhere-src-6.4.2
 # names OpenGL classes that are not built.
 sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
   "$src/src/plugins/platforms/windows/qwindowswindow.cpp"
-cat > toolchain.cmake <<'T'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-T
+# The project's own toolchain file; Qt finds its packages in the MinGW root only.
+export HORALUX_FIND_PACKAGE_MODE=ONLY
 cmake -S "$src" -B build -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON \

@@ -155,6 +155,7 @@ void TstSettings::rules()
         char read[256] = {};
         return QString::fromLocal8Bit(read, GetPrivateProfileStringA("settings", c.key.toLocal8Bit(), "<no value>", read, sizeof read, ref));
     };
+    // The copy holds the bytes before when they are the settings file's (not a lock's, say).
     QVERIFY(c.before.isNull() || c.file.compare("data.hxdata", Qt::CaseInsensitive) || put(reference.filePath("data.hxdata"), c.before));
     if (c.reason.isEmpty())
         c.reads = profile();
